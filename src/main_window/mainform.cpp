@@ -1,0 +1,91 @@
+#include "main_window/mainform.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "main_window/name_list.h"
+#include "options/frm_options.h"
+#include "platform/dialogs.h"
+#include "platform/platform.h"
+#include "record_store/paths.h"
+
+namespace tavelin::main_window {
+
+using platform::Buttons;
+using platform::Icon;
+
+Mainform::Mainform(platform::Platform& platform, QWidget* parent)
+    : QMainWindow(parent),
+      platform_(platform),
+      store_(workFilePath(platform.configRoot())),
+      MSComm1_(platform),
+      frmOptions_(std::make_unique<options::FrmOptions>()) {
+  setObjectName(QStringLiteral("Mainform"));
+  buildControls();
+  buildMenus();
+  connectControls();
+}
+
+Mainform::~Mainform() = default;
+
+void Mainform::connectControls() {
+  connect(List1, &NameList::selectionChangedTo, this, [this] { List1_Click(); });
+  connect(List1, &NameList::doubleClickedRow, this, [this] { List1_DblClick(); });
+  connect(List1, &NameList::keyDown, this, [this](int key) { List1_KeyDown(key); });
+  connect(List1, &NameList::rightButtonDown, this,
+          [this] { List1_MouseDown(Qt::RightButton); });
+  connect(menuItem(QStringLiteral("mnuQuit")), &QAction::triggered, this,
+          [this] { mnuQuit_Click(); });
+  connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+}
+
+void Mainform::SortFile() {
+  listModel_->beginReload();
+  const RecordStore::LoadResult result = store_.SortFile();
+  listModel_->endReload();
+  if (result.limitReached) {
+    platform::showMessage(platform_.dialogs(), QStringLiteral("Maximum number of records reached!"),
+                          Buttons::Ok, Icon::Critical);
+  }
+}
+
+void Mainform::centreOnScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect available = screen->geometry();
+  const QSize size = sizeHint();
+  move(available.left() + (available.width() - size.width()) / 2,
+       available.top() + (available.height() - size.height()) / 2);
+}
+
+void Mainform::mnuQuit_Click() { EndProgram(); }
+
+void Mainform::Command5_Click() {
+  if (Command5->text() != QLatin1String("Clear")) {
+    EndProgram();
+    return;
+  }
+  SearchString.clear();
+  ShowRecord();
+  List1->setFocus();
+  Command5->setText(QStringLiteral("Quit"));
+}
+
+void Mainform::closeEvent(QCloseEvent* event) {
+  event->accept();
+  EndProgram();
+}
+
+void Mainform::EndProgram() {
+  // Every change was written when it was made: nothing to save or ask.
+  if (ended_) return;
+  ended_ = true;
+  hide();
+  Q_EMIT programEnded();
+}
+
+}  // namespace tavelin::main_window

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "dialer/comm_control.h"
+#include "record_store/record_store.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace tavelin::platform {
+class Platform;
+}
+namespace tavelin::options {
+class FrmOptions;
+}
+
+namespace tavelin::main_window {
+
+class NameList;
+class NameListModel;
+
+// The main window: the name list beside the fourteen fields of the selected record, the nine
+// buttons and the menu bar. It owns the record store and the form-level state for the run.
+class Mainform final : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Mainform(platform::Platform& platform, QWidget* parent = nullptr);
+  ~Mainform() override;
+
+  // Start-up: folders, options, serial port, the first load and display, auto-backup.
+  void Form_Load();
+
+  // Record store
+  void SortFile();
+  RecordStore& store() { return store_; }
+
+  // Record display
+  void ShowRecord();
+  void List1_Click();
+  void List1_DblClick();
+  void List1_KeyDown(int keyCode);
+  void List1_MouseDown(Qt::MouseButton button);
+  void SetBrowseMode();
+
+  // Shutdown
+  void mnuQuit_Click();
+  void Command5_Click();
+
+  options::FrmOptions& frmOptions() { return *frmOptions_; }
+  dialer::CommControl& MSComm1() { return MSComm1_; }
+
+  // Form-level state shared by the window's procedures.
+  QString SearchString;
+  bool Adding = false;
+  bool Editing = false;
+
+  // Controls, named as the window's designer named them.
+  QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+  NameList* List1 = nullptr;
+  std::array<QLineEdit*, kFieldCount> Text{};  // Text1..Text14
+  QLineEdit* Text15 = nullptr;
+  QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr,
+         *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr,
+         *Label9 = nullptr, *Label10 = nullptr, *Label11 = nullptr, *Label12 = nullptr,
+         *Label13 = nullptr, *Label14 = nullptr;
+  QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
+              *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
+              *Command9 = nullptr;
+
+  // The menu items by name (mnuAdd, mnuQuit, ...), separators included.
+  QAction* menuItem(const QString& name) const;
+
+ Q_SIGNALS:
+  // The program ends: the application quits on this.
+  void programEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void buildMenus();
+  void connectControls();
+  void centreOnScreen();
+  void autoBackup();
+  void EndProgram();
+
+  platform::Platform& platform_;
+  RecordStore store_;
+  dialer::CommControl MSComm1_;
+  std::unique_ptr<options::FrmOptions> frmOptions_;
+  NameListModel* listModel_ = nullptr;
+  bool ended_ = false;
+};
+
+}  // namespace tavelin::main_window

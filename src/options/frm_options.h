@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+#include "record_store/options_file.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+
+namespace tavelin::options {
+
+// The options window. It is created hidden at start-up and kept for the whole run: its controls
+// are the live option values, and the rest of the program reads them there.
+class FrmOptions : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit FrmOptions(QWidget* parent = nullptr);
+
+  // Start-up: the port and volume rows. The texts the combo boxes show are kept.
+  void fillLists();
+
+  OptionValues values() const;
+  // Puts every value into its control; DialMode::Unset leaves neither dial mode selected.
+  void apply(const OptionValues& values);
+
+  bool isSet(const QCheckBox* box) const;
+
+  QGroupBox* Frame1;
+  QCheckBox* Check1;
+  QCheckBox* Check2;
+  QCheckBox* Check3;
+  QCheckBox* Check4;
+  QCheckBox* Check5;
+  QCheckBox* chkTool;
+  QCheckBox* chkFancy;
+  QCheckBox* chkMulti;
+
+  QGroupBox* Frame2;
+  QLabel* Label1;
+  QComboBox* cboPort;
+  QLabel* Label3;
+  QComboBox* cboVol;
+  QGroupBox* Frame3;
+  QRadioButton* Option1;
+  QRadioButton* Option2;
+
+ private:
+  // The check boxes in the order of the options file.
+  std::array<QCheckBox*, 8> flagBoxes() const;
+};
+
+}  // namespace tavelin::options

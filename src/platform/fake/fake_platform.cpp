@@ -1,0 +1,45 @@
+#include "platform/fake/fake_platform.h"
+
+#include <QCoreApplication>
+
+#include "platform/qt/qt_serial_port.h"
+
+namespace tavelin::platform {
+
+Button FakeDialogs::message(const Message& message) {
+  shown.push_back(message);
+  if (whileOpen) whileOpen(message);
+  if (answers.empty()) return message.defaultButton;
+  const Button b = answers.front();
+  answers.pop_front();
+  return b;
+}
+
+QString FakeDialogs::input(const QString& prompt, const QString& title, const QString& proposed) {
+  inputsShown.push_back({prompt, title, proposed});
+  if (inputAnswers.empty()) return {};
+  QString answer = inputAnswers.front();
+  inputAnswers.pop_front();
+  return answer;
+}
+
+QStringList FakeDialogs::texts() const {
+  QStringList out;
+  for (const Message& m : shown) out << m.text;
+  return out;
+}
+
+void FakeDialogs::clear() {
+  answers.clear();
+  inputAnswers.clear();
+  shown.clear();
+  inputsShown.clear();
+}
+
+std::unique_ptr<SerialPort> FakePlatform::createSerialPort() {
+  return std::make_unique<QtSerialPort>();
+}
+
+void FakePlatform::processEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace tavelin::platform

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/platform.h"
+#include "platform/settings_store.h"
+
+namespace tavelin::platform {
+
+// Answers boxes from queues and records what was shown. With an empty queue a message box
+// answers its default button and an input box answers the empty text (Cancel).
+class FakeDialogs final : public Dialogs {
+ public:
+  Button message(const Message& message) override;
+  QString input(const QString& prompt, const QString& title, const QString& proposed) override;
+
+  struct Input {
+    QString prompt, title, proposed;
+  };
+  std::deque<Button> answers;
+  std::deque<QString> inputAnswers;
+  std::vector<Message> shown;
+  std::vector<Input> inputsShown;
+  // Runs while a box is "open", before it answers: lets a test act during a modal box.
+  std::function<void(const Message&)> whileOpen;
+
+  QStringList texts() const;
+  void clear();
+};
+
+class FakeClock final : public Clock {
+ public:
+  QDateTime now() const override { return time; }
+  QDateTime time{QDate(2026, 1, 2), QTime(9, 5, 0)};
+};
+
+class FakeSettingsStore final : public SettingsStore {
+ public:
+  QString value(const QString& group, const QString& key) const override {
+    return values.value(group + QLatin1Char('/') + key);
+  }
+  QMap<QString, QString> values;  // "Group/Key" -> text
+};
+
+// Fakes for every service but the serial port, which is the real one (tests use a
+// pseudo-terminal) and the event processing, which is Qt's.
+class FakePlatform final : public Platform {
+ public:
+  explicit FakePlatform(QString configRoot) : configRoot_(std::move(configRoot)) {}
+
+  Dialogs& dialogs() override { return fakeDialogs; }
+  Clock& clock() override { return fakeClock; }
+  SettingsStore& settings() override { return fakeSettings; }
+  QString configRoot() const override { return configRoot_; }
+  std::unique_ptr<SerialPort> createSerialPort() override;
+  void processEvents() override;
+
+  FakeDialogs fakeDialogs;
+  FakeClock fakeClock;
+  FakeSettingsStore fakeSettings;
+
+ private:
+  QString configRoot_;
+};
+
+}  // namespace tavelin::platform

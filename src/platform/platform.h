@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace tavelin::platform {
+
+class Clock;
+class Dialogs;
+class SerialPort;
+class SettingsStore;
+
+// Everything the program needs from the operating system, behind one interface:
+// the Qt/Linux implementation for the program, a scripted fake for the tests.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual Dialogs& dialogs() = 0;
+  virtual Clock& clock() = 0;
+  virtual SettingsStore& settings() = 0;
+
+  // The folder that holds "malvek/tavelin" (the options and work files).
+  virtual QString configRoot() const = 0;
+
+  virtual std::unique_ptr<SerialPort> createSerialPort() = 0;
+  // The device that port number N opens: setting Platform/ComN when set, else /dev/ttyS<N-1>.
+  QString serialDevice(int portNumber);
+
+  // Processes pending window-system events once (the "let the window paint" steps).
+  virtual void processEvents() = 0;
+};
+
+// The Qt/Linux platform.
+std::unique_ptr<Platform> createPlatform();
+
+}  // namespace tavelin::platform

@@ -1,0 +1,56 @@
+#include <QCoreApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include "platform/clock.h"
+#include "platform/platform.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/settings_store.h"
+
+namespace tavelin::platform {
+namespace {
+
+class QtClock final : public Clock {
+ public:
+  QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+// <config>/Tavelin/Tavelin.ini
+class QtSettingsStore final : public SettingsStore {
+ public:
+  QString value(const QString& group, const QString& key) const override {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavelin"),
+                       QStringLiteral("Tavelin"));
+    const QVariant v = settings.value(group + QLatin1Char('/') + key);
+    // INI values with commas ("2400,n,8,1") are read back as lists.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+  }
+};
+
+class QtPlatform final : public Platform {
+ public:
+  Dialogs& dialogs() override { return dialogs_; }
+  Clock& clock() override { return clock_; }
+  SettingsStore& settings() override { return settings_; }
+  QString configRoot() const override {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  }
+  std::unique_ptr<SerialPort> createSerialPort() override {
+    return std::make_unique<QtSerialPort>();
+  }
+  void processEvents() override { QCoreApplication::processEvents(); }
+
+ private:
+  QtDialogs dialogs_;
+  QtClock clock_;
+  QtSettingsStore settings_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> createPlatform() { return std::make_unique<QtPlatform>(); }
+
+}  // namespace tavelin::platform

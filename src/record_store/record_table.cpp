@@ -1,0 +1,41 @@
+#include "record_store/record_table.h"
+
+namespace tavelin {
+
+QStringView RecordTable::stored(int row, int field) const {
+  if (row < 0 || row >= rowCount() || field < 0 || field >= kFieldCount) return {};
+  const Row& r = rows_[static_cast<size_t>(row)];
+  return QStringView(r.text).sliced(r.start[field], r.start[field + 1] - r.start[field]);
+}
+
+QString RecordTable::slot(int row, int field) const {
+  QString s = stored(row, field).toString();
+  return s.leftJustified(kFieldWidth, QLatin1Char(' '));
+}
+
+QString RecordTable::recordLine(int row) const {
+  std::array<QStringView, kFieldCount> values;
+  for (int k = 0; k < kFieldCount; ++k) values[k] = value(row, k);
+  return quoteAndJoin(values);
+}
+
+void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {
+  Row row;
+  std::array<QStringView, kFieldCount> kept;
+  qsizetype total = 0;
+  for (int k = 0; k < kFieldCount; ++k) {
+    QStringView f = fields[k].left(kFieldWidth);
+    while (!f.isEmpty() && f.back() == u' ') f.chop(1);
+    kept[k] = f;
+    total += f.size();
+  }
+  row.text.reserve(total);
+  for (int k = 0; k < kFieldCount; ++k) {
+    row.start[k] = static_cast<quint16>(row.text.size());
+    row.text += kept[k];
+  }
+  row.start[kFieldCount] = static_cast<quint16>(row.text.size());
+  rows_.push_back(std::move(row));
+}
+
+}  // namespace tavelin

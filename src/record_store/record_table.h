@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <vector>
+
+#include "record_store/record_lines.h"
+
+namespace tavelin {
+
+// The fourteen columns of records. A slot holds at most 80 characters and reads as its
+// text padded with spaces to 80; the table keeps the text without the trailing spaces, one
+// string a record, so that 15000 records stay small.
+class RecordTable {
+ public:
+  int rowCount() const { return static_cast<int>(rows_.size()); }
+
+  // The stored text without its trailing spaces (leading spaces kept).
+  QStringView stored(int row, int field) const;
+  // The value as shown and written: leading and trailing spaces removed.
+  QStringView value(int row, int field) const { return trimBlanks(stored(row, field)); }
+  // The slot as the fixed-width column holds it: exactly 80 characters.
+  QString slot(int row, int field) const;
+  // The line BuildRecordLine writes for the row.
+  QString recordLine(int row) const;
+
+  void clear() { rows_.clear(); }
+  void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }
+  // Stores a record; each text is cut to 80 characters.
+  void append(const std::array<QStringView, kFieldCount>& fields);
+
+ private:
+  struct Row {
+    QString text;                                // the fields one after another
+    std::array<quint16, kFieldCount + 1> start;  // field k is text[start[k], start[k+1])
+  };
+  std::vector<Row> rows_;
+};
+
+}  // namespace tavelin
