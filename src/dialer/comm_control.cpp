@@ -12,6 +12,10 @@ CommError invalidValue() {
   return {kInvalidPropertyValue, QStringLiteral("Invalid property value")};
 }
 
+CommError alreadyOpen() {
+  return {kPortAlreadyOpen, QStringLiteral("Port already open")};
+}
+
 platform::FlowControl flowFor(qint64 handshaking) {
   switch (handshaking) {
     case kHandshakeXonXoff:
@@ -50,7 +54,7 @@ QString CommControl::settings() const {
 
 std::optional<CommError> CommControl::setCommPort(int port) {
   if (port < 1) return invalidValue();
-  if (port_->isOpen()) return CommError{kPortAlreadyOpen, QStringLiteral("Port already open")};
+  if (port_->isOpen()) return alreadyOpen();
   commPort_ = port;
   return std::nullopt;
 }
@@ -74,7 +78,7 @@ std::optional<CommError> CommControl::setPortOpen(bool open) {
     port_->close();
     return std::nullopt;
   }
-  if (port_->isOpen()) return CommError{kPortAlreadyOpen, QStringLiteral("Port already open")};
+  if (port_->isOpen()) return alreadyOpen();
 
   // Read the device name now: the Platform/ComN setting may have changed since start-up.
   const QString device = platform_.serialDevice(commPort_);

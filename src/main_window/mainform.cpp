@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,6 +53,14 @@ void Mainform::SortFile() {
     platform::showMessage(platform_.dialogs(), QStringLiteral("Maximum number of records reached!"),
                           Buttons::Ok, Icon::Critical);
   }
+}
+
+void Mainform::reportWriteError(const WriteError& error) {
+  const QString path = QDir::toNativeSeparators(QFileInfo(error.fileName).absoluteFilePath());
+  platform::showMessage(platform_.dialogs(),
+                        QStringLiteral("Could not write the file \"%1\" (%2). Nothing was changed.")
+                            .arg(path, error.reason),
+                        Buttons::Ok, Icon::Critical);
 }
 
 void Mainform::centreOnScreen() {

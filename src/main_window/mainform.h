@@ -53,6 +53,10 @@ class Mainform final : public QMainWindow {
   void mnuQuit_Click();
   void Command5_Click();
 
+  // One message naming a file that could not be written; nothing was changed.
+  void reportWriteError(const WriteError& error);
+
+  platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }
   dialer::CommControl& MSComm1() { return MSComm1_; }
 

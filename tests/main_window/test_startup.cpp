@@ -1,0 +1,175 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "dialer/comm_control.h"
+#include "mainform_fixture.h"
+#include "options/frm_options.h"
+#include "record_store/options_file.h"
+#include "record_store/paths.h"
+
+using namespace tavelin;
+using platform::Icon;
+
+class StartupTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void cleanMachine();
+  void loadsSortedFileAndAutoBackup();
+  void storedSerialSettings();
+  void windowModel();
+  void ways_to_end();
+};
+
+// First start: folders and the default options file appear, one blank row, no messages.
+void StartupTest::cleanMachine() {
+  test::MainformFixture f;
+  auto& w = f.start();
+  QVERIFY(QDir(fixedFolder(f.env.configRoot())).exists());
+  QCOMPARE(test::readFile(optionsFilePath(f.env.configRoot())), defaultOptionsFile());
+  QVERIFY(!QFile::exists(f.env.workPath(kDataFileName)));  // not created by loading
+  QCOMPARE(f.listNames(), QStringList{QString()});
+  QCOMPARE(f.listIndex(), 0);
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 1/1"));
+  QVERIFY(w.isVisible());
+  QVERIFY(f.platform.fakeDialogs.shown.empty());
+  QVERIFY(w.frmOptions().Check1->isChecked() && w.frmOptions().chkMulti->isChecked());
+  QVERIFY(!w.frmOptions().isVisible());
+
+  // A second start on the same folders reports nothing either.
+  w.close();
+  f.start();
+  QVERIFY(f.platform.fakeDialogs.shown.empty());
+  QCOMPARE(f.window->Frame2->title(), QStringLiteral("Record 1/1"));
+}
+
+void StartupTest::loadsSortedFileAndAutoBackup() {
+  test::MainformFixture f;
+  f.writeDataFile({test::recordLine("Carla"), test::recordLine("anna"), test::recordLine("Bram")});
+  // Auto-backup on: the options file with Check3 set.
+  OptionValues options = defaultOptions();
+  options.flags[2] = 1;
+  QDir().mkpath(fixedFolder(f.env.configRoot()));
+  test::writeFile(optionsFilePath(f.env.configRoot()), formatOptions(options));
+
+  bool visibleWhenAsked = false;
+  f.platform.fakeDialogs.whileOpen = [&](const platform::Message&) {
+    visibleWhenAsked = f.window->isVisible();
+  };
+  auto& w = f.start();
+  QCOMPARE(f.listNames(), (QStringList{"anna", "Bram", "Carla"}));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("anna"));
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 1/3"));
+  QCOMPARE(test::readFile(f.env.workPath(kBackupFileName)), f.dataFile());
+  QCOMPARE(test::readFile(workFilePath(f.env.configRoot())),
+           QByteArray(test::recordLine("anna").toUtf8() + "\r\n" +
+                      test::recordLine("Bram").toUtf8() + "\r\n" +
+                      test::recordLine("Carla").toUtf8() + "\r\n"));
+  QCOMPARE(f.platform.fakeDialogs.shown.size(), size_t(1));
+  const platform::Message& m = f.platform.fakeDialogs.shown.front();
+  QCOMPARE(m.text, QStringLiteral("Auto-backup successful."));
+  QCOMPARE(m.title, QStringLiteral("Tavelin auto-backup"));
+  QCOMPARE(m.icon, Icon::Information);
+  QVERIFY(visibleWhenAsked);
+
+  // Without a data file there is nothing to copy, and nothing is said.
+  test::MainformFixture empty;
+  QDir().mkpath(fixedFolder(empty.env.configRoot()));
+  test::writeFile(optionsFilePath(empty.env.configRoot()), formatOptions(options));
+  empty.start();
+  QVERIFY(empty.platform.fakeDialogs.shown.empty());
+  QVERIFY(!QFile::exists(empty.env.workPath(kBackupFileName)));
+}
+
+void StartupTest::storedSerialSettings() {
+  test::MainformFixture f;
+  f.platform.fakeSettings.values["Properties/Settings"] = "2400,n,8,1";
+  auto& w = f.start();
+  QCOMPARE(w.MSComm1().settings(), QStringLiteral("2400,n,8,1"));
+  QCOMPARE(w.MSComm1().commPort(), 1);
+  QCOMPARE(w.MSComm1().handshaking(), 0);
+  QVERIFY(!w.MSComm1().portOpen());
+}
+
+// Names, captions, places and shortcut keys of the window's controls and menu.
+void StartupTest::windowModel() {
+  test::MainformFixture f;
+  auto& w = f.start();
+  QCOMPARE(w.centralWidget()->size(), QSize(538, 345));
+  QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+  QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+  QCOMPARE(w.windowTitle(), QString());
+  QCOMPARE(w.Frame1->title(), QStringLiteral("Record Fields"));
+  QCOMPARE(w.Frame1->geometry(), QRect(8, 0, 257, 289));
+  QCOMPARE(w.Text[13]->geometry().top(), 260);  // 3907 twips
+  QCOMPARE(w.Text[0]->maxLength(), 80);
+  QCOMPARE(w.Text[4]->accessibleName(), QStringLiteral("Phone 1"));
+  QCOMPARE(w.List1->accessibleName(), QStringLiteral("Names"));
+  QCOMPARE(w.Label12->accessibleName(), QStringLiteral("Dial phone 4"));
+  QCOMPARE(w.Label12->toolTip(), QStringLiteral("Click to dial"));
+  QCOMPARE(w.Text15->text(), QStringLiteral("Text15"));
+  QVERIFY(!w.Text15->isVisible());
+  QStringList captions;
+  for (QPushButton* b : {w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6,
+                         w.Command7, w.Command8, w.Command9}) {
+    captions << b->text();
+    QCOMPARE(b->focusPolicy(), Qt::ClickFocus);
+  }
+  QCOMPARE(captions, (QStringList{"Next", "Edit", "Delete", "Add", "Quit", "Backup", "Restore",
+                                  "Search", "Info"}));
+  QCOMPARE(QApplication::focusWidget(), w.List1);
+
+  // Menu bar: menus in order with their items; "-" marks a separator.
+  QStringList menus;
+  for (QAction* a : w.menuBar()->actions()) {
+    QStringList items;
+    for (QAction* item : a->menu()->actions()) {
+      items << (item->isSeparator() ? QStringLiteral("-") : item->text()) + QLatin1Char('|') +
+                   item->shortcut().toString();
+    }
+    menus << a->text() + QLatin1Char(':') + items.join(QLatin1Char(';'));
+  }
+  QCOMPARE(menus.size(), 9);
+  QCOMPARE(menus[0], QStringLiteral("&File:&Backup|F5;&Restore|F6;-|;Backup to floppy|Ctrl+F5;"
+                                    "Restore from floppy|Ctrl+F6;-|;&Quit|Ctrl+Q"));
+  QCOMPARE(menus[1], QStringLiteral("&Record:&Add new record|Shift+Ins;&Edit current record|F4;"
+                                    "-|;&Delete current record|Del"));
+  QCOMPARE(menus[3], QStringLiteral("&Print:Print &current record|Ctrl+C;Print &all records|"
+                                    "Ctrl+A;-|;&Font && style|Ctrl+F;Set default &printer|Ctrl+P"));
+  QCOMPARE(menus[8], QStringLiteral("&Help:&Shortcuts help|F1;&File information|Shift+F1;-|;"
+                                    "&Htm manual|Ctrl+Shift+F1;-|;&About the program|"));
+  QVERIFY(w.menuItem("mnuKillAll") && w.menuItem("mnuStreep")->isSeparator());
+}
+
+void StartupTest::ways_to_end() {
+  test::MainformFixture f;
+  auto& w = f.start();
+  QSignalSpy ended(&w, &main_window::Mainform::programEnded);
+  w.menuItem("mnuQuit")->trigger();
+  QCOMPARE(ended.count(), 1);
+
+  test::MainformFixture g;
+  auto& w2 = g.start();
+  QSignalSpy ended2(&w2, &main_window::Mainform::programEnded);
+  QTest::mouseClick(w2.Command5, Qt::LeftButton);
+  QCOMPARE(ended2.count(), 1);
+
+  test::MainformFixture h;
+  auto& w3 = h.start();
+  QSignalSpy ended3(&w3, &main_window::Mainform::programEnded);
+  QTest::keyClick(w3.List1, Qt::Key_Escape);
+  QCOMPARE(ended3.count(), 1);
+  QVERIFY(h.platform.fakeDialogs.shown.empty());  // nothing is asked
+}
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
