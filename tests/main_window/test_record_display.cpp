@@ -1,11 +1,140 @@
+#include <QSignalSpy>
 #include <QTest>
 
 #include "mainform_fixture.h"
 
+using namespace tavelin;
+
+namespace {
+
+bool bold(const QLineEdit* box) { return box->font().bold(); }
+
+}  // namespace
+
 class RecordDisplayTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
+  void showsSelectedRecord();
+  void keyboardNavigation();
+  void boldMarksAndEsc();
+  void attachmentMark();
 };
+
+void RecordDisplayTest::showsSelectedRecord() {
+  test::MainformFixture f;
+  QStringList lines;
+  for (int i = 0; i < 120; ++i) {
+    lines << test::recordLine(QStringLiteral("Name %1").arg(i, 3, 10, QLatin1Char('0')),
+                              QStringLiteral("555 %1").arg(i));
+  }
+  // Leading blanks of a stored value are kept in the list, dropped in the field.
+  lines << QStringLiteral("\"   Zed   \",\"street   \",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
+                          "\"\",\"\",\"\"");
+  f.writeDataFile(lines);
+  auto& w = f.start();
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 1/121"));
+  // "   Zed" sorts first (the blank orders before letters).
+  QCOMPARE(f.listNames().front(), QStringLiteral("   Zed"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Zed"));
+  QCOMPARE(w.Text[1]->text(), QStringLiteral("street"));
+  QCOMPARE(w.Text[4]->text(), QString());
+
+  w.List1->setListIndex(120);
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 121/121"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Name 119"));
+  QCOMPARE(w.Text[4]->text(), QStringLiteral("555 119"));
+
+  // A click on a name shows it, and returns an edited window to browse mode unasked.
+  w.List1->setListIndex(5);
+  w.Text[2]->setText(QStringLiteral("typed but not saved"));
+  w.Command3->setText(QStringLiteral("Cancel"));
+  w.Editing = true;
+  const QRect row7 = w.List1->visualRect(w.List1->model()->index(7, 0));
+  QTest::mouseClick(w.List1->viewport(), Qt::LeftButton, {}, row7.center());
+  QCOMPARE(f.listIndex(), 7);
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Name 006"));
+  QCOMPARE(w.Text[2]->text(), QString());
+  QCOMPARE(w.Command3->text(), QStringLiteral("Delete"));
+  QVERIFY(!w.Editing);
+
+  // The right button does not move the selection.
+  const QRect row9 = w.List1->visualRect(w.List1->model()->index(9, 0));
+  QTest::mouseClick(w.List1->viewport(), Qt::RightButton, {}, row9.center());
+  QCOMPARE(f.listIndex(), 7);
+}
+
+void RecordDisplayTest::keyboardNavigation() {
+  test::MainformFixture f;
+  f.writeDataFile({test::recordLine("anna"), test::recordLine("Bert"), test::recordLine("Bob"),
+                   test::recordLine("carl"), test::recordLine("1st Street Club")});
+  auto& w = f.start();
+  QCOMPARE(f.listNames(), (QStringList{"1st Street Club", "anna", "Bert", "Bob", "carl"}));
+  w.List1->setFocus();
+  QTest::keyClick(w.List1, Qt::Key_Down);
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("anna"));
+  QTest::keyClick(w.List1, Qt::Key_End);
+  QCOMPARE(f.listIndex(), 4);
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 5/5"));
+  QTest::keyClick(w.List1, Qt::Key_Home);
+  QCOMPARE(f.listIndex(), 0);
+
+  // The initial jumps to the next name after the selected one, wrapping, case ignored.
+  QTest::keyClicks(w.List1, QStringLiteral("b"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bert"));
+  QTest::keyClicks(w.List1, QStringLiteral("B"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bob"));
+  QTest::keyClicks(w.List1, QStringLiteral("b"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bert"));
+  QTest::keyClicks(w.List1, QStringLiteral("A"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("anna"));
+  QTest::keyClicks(w.List1, QStringLiteral("1"));
+  QCOMPARE(f.listIndex(), 0);
+  QTest::keyClicks(w.List1, QStringLiteral("z"));  // no such name: stays
+  QCOMPARE(f.listIndex(), 0);
+}
+
+void RecordDisplayTest::boldMarksAndEsc() {
+  test::MainformFixture f;
+  f.writeDataFile({test::recordLine("Smith", "555", "js@smithy.org"),
+                   test::recordLine("Jones", "", "")});
+  auto& w = f.start();
+  QVERIFY(!bold(w.Text[0]));
+  QVERIFY(!bold(w.Text[5]));  // no search string: even empty fields stay regular
+
+  w.SearchString = QStringLiteral("Smi");
+  w.Command5->setText(QStringLiteral("Clear"));
+  w.List1->setListIndex(1);  // Smith sorts after Jones
+  QVERIFY(bold(w.Text[0]));
+  QVERIFY(bold(w.Text[8]));
+  QVERIFY(!bold(w.Text[4]));
+  w.List1->setListIndex(0);
+  for (const QLineEdit* box : w.Text) QVERIFY(!bold(box));
+
+  // Esc with a search string clears it and the marks; the second Esc ends the program.
+  w.List1->setListIndex(1);
+  QSignalSpy ended(&w, &main_window::Mainform::programEnded);
+  QTest::keyClick(w.List1, Qt::Key_Escape);
+  QVERIFY(w.SearchString.isEmpty());
+  QCOMPARE(w.Command5->text(), QStringLiteral("Quit"));
+  QVERIFY(!bold(w.Text[0]));
+  QCOMPARE(ended.count(), 0);
+  QTest::keyClick(w.List1, Qt::Key_Escape);
+  QCOMPARE(ended.count(), 1);
+}
+
+void RecordDisplayTest::attachmentMark() {
+  test::MainformFixture f;
+  f.writeDataFile({test::recordLine("Ann Example"), test::recordLine("Bo"),
+                   test::recordLine("../etc/passwd")});
+  test::writeFile(f.env.workPath("Ann Example.ATA"), "note\r\n");
+  auto& w = f.start();
+  QCOMPARE(f.listNames(), (QStringList{"../etc/passwd", "Ann Example", "Bo"}));
+  QVERIFY(!w.Label13->font().underline());
+  w.List1->setListIndex(1);
+  QVERIFY(w.Label13->font().underline());
+  w.List1->setListIndex(2);
+  QVERIFY(!w.Label13->font().underline());
+}
 
 QTEST_MAIN(RecordDisplayTest)
 #include "test_record_display.moc"
