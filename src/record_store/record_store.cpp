@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "record_store/field_reader.h"
+#include "record_store/line_sort.h"
 #include "record_store/text_codec.h"
 
 namespace tavelin {
@@ -29,15 +30,8 @@ RecordStore::LoadResult RecordStore::SortFile() {
   // A missing or empty file still gives one (empty) line, hence one blank record.
   std::vector<QStringView> lines = splitLines(text);
   if (lines.empty()) lines.emplace_back();
-  std::stable_sort(lines.begin(), lines.end(), [](QStringView a, QStringView b) {
-    return a.compare(b, Qt::CaseInsensitive) < 0;
-  });
-
-  QByteArray sorted;
-  sorted.reserve(text.size() + 2 * static_cast<qsizetype>(lines.size()));
-  appendLines(sorted, lines);
-  writeFileAtomically(workFile_, sorted);  // a by-product; the load does not depend on it
-  sorted = QByteArray();
+  sortLinesIgnoringCase(lines);
+  writeWorkFile(lines);
 
   // The table has a slot for every counted line plus one spare; at most the record limit.
   const int slots = std::min<int>(static_cast<int>(lines.size()) + 1, kRecordLimit);
@@ -55,14 +49,22 @@ RecordStore::LoadResult RecordStore::SortFile() {
   return {table_.rowCount() >= kRecordLimit};
 }
 
+void RecordStore::writeWorkFile(const std::vector<QStringView>& lines) const {
+  // A by-product of the load, which reads the sorted lines from memory: a plain write will do.
+  LineWriter out;
+  for (QStringView line : lines) out.appendLine(line);
+  QFile file(workFile_);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out.take());
+}
+
 std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {
-  QByteArray bytes;
+  LineWriter out(static_cast<qsizetype>(table_.rowCount()) * 200);
   for (int row = 0; row < table_.rowCount(); ++row) {
-    if (row != skippedRow) appendLine(bytes, table_.recordLine(row));
+    if (row != skippedRow) table_.writeRecordLine(out, row);
   }
-  for (const QString& line : overflow_) appendLine(bytes, line);
-  if (!appendedLine.isNull()) appendLine(bytes, appendedLine);
-  if (auto error = writeFileAtomically(DataFile, bytes)) return error;
+  for (const QString& line : overflow_) out.appendLine(line);
+  if (!appendedLine.isNull()) out.appendLine(appendedLine);
+  if (auto error = writeFileAtomically(DataFile, out.take())) return error;
   SkipWatch = true;
   return std::nullopt;
 }

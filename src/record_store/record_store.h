@@ -47,6 +47,7 @@ class RecordStore {
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
+  void writeWorkFile(const std::vector<QStringView>& lines) const;
 
   QString workFile_;
   RecordTable table_;

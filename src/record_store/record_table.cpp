@@ -1,5 +1,7 @@
 #include "record_store/record_table.h"
 
+#include <algorithm>
+
 namespace tavelin {
 
 QStringView RecordTable::stored(int row, int field) const {
@@ -19,6 +21,14 @@ QString RecordTable::recordLine(int row) const {
   return quoteAndJoin(values);
 }
 
+void RecordTable::writeRecordLine(LineWriter& out, int row) const {
+  for (int k = 0; k < kFieldCount; ++k) {
+    out.append(k == 0 ? u"\"" : u"\",\"");
+    out.append(value(row, k));
+  }
+  out.appendLine(u"\"");
+}
+
 void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {
   Row row;
   std::array<QStringView, kFieldCount> kept;
@@ -29,12 +39,15 @@ void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {
     kept[k] = f;
     total += f.size();
   }
-  row.text.reserve(total);
+  row.text = QString(total, Qt::Uninitialized);
+  QChar* out = row.text.data();
+  qsizetype at = 0;
   for (int k = 0; k < kFieldCount; ++k) {
-    row.start[k] = static_cast<quint16>(row.text.size());
-    row.text += kept[k];
+    row.start[k] = static_cast<quint16>(at);
+    std::copy(kept[k].begin(), kept[k].end(), out + at);
+    at += kept[k].size();
   }
-  row.start[kFieldCount] = static_cast<quint16>(row.text.size());
+  row.start[kFieldCount] = static_cast<quint16>(at);
   rows_.push_back(std::move(row));
 }
 

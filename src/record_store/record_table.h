@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "record_store/record_lines.h"
+#include "record_store/text_codec.h"
 
 namespace tavelin {
 
@@ -24,6 +25,8 @@ class RecordTable {
   QString slot(int row, int field) const;
   // The line BuildRecordLine writes for the row.
   QString recordLine(int row) const;
+  // The same line, ended, onto a file being written.
+  void writeRecordLine(LineWriter& out, int row) const;
 
   void clear() { rows_.clear(); }
   void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }

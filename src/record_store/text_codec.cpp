@@ -1,6 +1,7 @@
 #include "record_store/text_codec.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace tavelin {
 namespace {
@@ -46,13 +47,17 @@ std::vector<QStringView> splitLines(QStringView text) {
   return lines;
 }
 
-void appendLine(QByteArray& out, QStringView line) {
-  out += line.toUtf8();
-  out += "\r\n";
+void LineWriter::append(QStringView text) {
+  // Encodes straight into the buffer: no string per line.
+  const qsizetype at = out_.size();
+  out_.resize(at + encoder_.requiredSpace(text.size()));
+  char* end = encoder_.appendToBuffer(out_.data() + at, text);
+  out_.truncate(end - out_.constData());
 }
 
-void appendLines(QByteArray& out, const std::vector<QStringView>& lines) {
-  for (QStringView line : lines) appendLine(out, line);
+void LineWriter::appendLine(QStringView line) {
+  append(line);
+  out_.append("\r\n", 2);
 }
 
 }  // namespace tavelin

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringView>
 #include <vector>
 
@@ -15,8 +16,17 @@ QString decodeText(QByteArrayView bytes);
 // still counts; an empty text has no lines.
 std::vector<QStringView> splitLines(QStringView text);
 
-// Appends the lines as UTF-8, each followed by CR LF.
-void appendLines(QByteArray& out, const std::vector<QStringView>& lines);
-void appendLine(QByteArray& out, QStringView line);
+// Builds the bytes of a text file: UTF-8, every line ended by CR LF.
+class LineWriter {
+ public:
+  explicit LineWriter(qsizetype expectedSize = 0) { out_.reserve(expectedSize); }
+  void append(QStringView text);      // part of a line
+  void appendLine(QStringView line);  // the rest of a line, and its end
+  QByteArray take() { return std::move(out_); }
+
+ private:
+  QStringEncoder encoder_{QStringEncoder::Utf8};
+  QByteArray out_;
+};
 
 }  // namespace tavelin
