@@ -7,9 +7,12 @@
 namespace tavelin::bench {
 namespace {
 
-const char* const kGiven[] = {"Ann", "Bram", "Carla", "Dirk", "Eva", "Femke", "Gert", "Hanna",
-                              "Ivo", "Joost", "Karin", "Lars", "Marit", "Nils", "Olga", "Pieter",
-                              "Quinten", "Roos", "Sven", "Tineke", "Ulla", "Victor", "Wim", "Yara"};
+const char* const kGiven[] = {"Ann",   "Bram",   "Carla", "Dirk",    "Eva",    "Femke",  "Gert",
+                              "Hanna", "Ivo",    "Joost", "Karin",   "Lars",   "Marit",  "Nils",
+                              "Olga",  "Pieter", "Quinten", "Roos",  "Sven",   "Tineke", "Ulla",
+                              "Victor", "Wim",   "Yara",  "Anouk",   "Bas",    "Daan",   "Esther",
+                              "Floor", "Guus",   "Iris",  "Jesse",   "Lotte",  "Mees",   "Noor",
+                              "Rik",   "Sanne",  "Thijs", "Vera",    "Wouter"};
 const char* const kFamily[] = {"de Vries", "Jansen", "Bakker", "Visser", "Smit", "Meijer",
                                "Mulder", "de Boer", "Bos", "Vos", "Peters", "Hendriks",
                                "van Dijk", "Dekker", "Brouwer", "de Wit", "Dijkstra", "Smits",
@@ -38,7 +41,8 @@ QByteArray sampleDataFile(int records, unsigned seed) {
     const QString given = pick(r, kGiven);
     const QString family = pick(r, kFamily);
     QStringList f;
-    f << given + QLatin1Char(' ') + family;
+    const QChar initial(u'A' + r.bounded(26));
+    f << given + QLatin1Char(' ') + initial + QStringLiteral(". ") + family;
     f << pick(r, kStreets) + QLatin1Char(' ') + QString::number(r.bounded(1, 300));
     f << QStringLiteral("%1 %2").arg(r.bounded(1000, 9999)).arg(QStringLiteral("AB"));
     f << pick(r, kTowns);

@@ -12,8 +12,8 @@ QStringView FieldReader::readField() {
   QStringView value;
   if (i < size && line[i] == u'"') {
     const qsizetype begin = i + 1;
-    qsizetype close = line.indexOf(u'"', begin);
-    if (close < 0) close = size;
+    qsizetype close = begin;
+    while (close < size && line[close] != u'"') ++close;
     value = line.sliced(begin, close - begin);
     i = close < size ? close + 1 : size;
     while (i < size && line[i] != u',') ++i;

@@ -31,6 +31,7 @@ quint64 pack(QStringView line, qsizetype from) {
 int compareIgnoringCase(QStringView a, QStringView b) {
   const qsizetype n = std::min(a.size(), b.size());
   for (qsizetype i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;  // lines with equal names share long runs
     const char16_t x = fold(a[i].unicode());
     const char16_t y = fold(b[i].unicode());
     if (x != y) return x < y ? -1 : 1;

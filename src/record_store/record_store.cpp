@@ -59,8 +59,9 @@ void RecordStore::writeWorkFile(const std::vector<QStringView>& lines) const {
 
 std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {
   LineWriter out(static_cast<qsizetype>(table_.rowCount()) * 200);
+  QString scratch;
   for (int row = 0; row < table_.rowCount(); ++row) {
-    if (row != skippedRow) table_.writeRecordLine(out, row);
+    if (row != skippedRow) table_.writeRecordLine(out, row, scratch);
   }
   for (const QString& line : overflow_) out.appendLine(line);
   if (!appendedLine.isNull()) out.appendLine(appendedLine);

@@ -21,12 +21,15 @@ QString RecordTable::recordLine(int row) const {
   return quoteAndJoin(values);
 }
 
-void RecordTable::writeRecordLine(LineWriter& out, int row) const {
+void RecordTable::writeRecordLine(LineWriter& out, int row, QString& scratch) const {
+  // Built in UTF-16 first: one encoding call a line rather than one a field.
+  scratch.resize(0);
   for (int k = 0; k < kFieldCount; ++k) {
-    out.append(k == 0 ? u"\"" : u"\",\"");
-    out.append(value(row, k));
+    scratch += k == 0 ? QLatin1String("\"") : QLatin1String("\",\"");
+    scratch += value(row, k);
   }
-  out.appendLine(u"\"");
+  scratch += QLatin1Char('"');
+  out.appendLine(scratch);
 }
 
 void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {

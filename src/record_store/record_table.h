@@ -25,8 +25,8 @@ class RecordTable {
   QString slot(int row, int field) const;
   // The line BuildRecordLine writes for the row.
   QString recordLine(int row) const;
-  // The same line, ended, onto a file being written.
-  void writeRecordLine(LineWriter& out, int row) const;
+  // The same line, ended, onto a file being written; scratch is reused between calls.
+  void writeRecordLine(LineWriter& out, int row, QString& scratch) const;
 
   void clear() { rows_.clear(); }
   void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }

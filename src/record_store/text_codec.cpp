@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace tavelin {
 namespace {
@@ -38,7 +39,7 @@ std::vector<QStringView> splitLines(QStringView text) {
   qsizetype start = 0;
   for (qsizetype i = 0; i < size; ++i) {
     const char16_t c = data[i].unicode();
-    if (c != u'\r' && c != u'\n') continue;
+    if (c > u'\r' || (c != u'\r' && c != u'\n')) continue;
     lines.push_back(text.sliced(start, i - start));
     if (c == u'\r' && i + 1 < size && data[i + 1] == u'\n') ++i;
     start = i + 1;
@@ -48,16 +49,22 @@ std::vector<QStringView> splitLines(QStringView text) {
 }
 
 void LineWriter::append(QStringView text) {
-  // Encodes straight into the buffer: no string per line.
-  const qsizetype at = out_.size();
-  out_.resize(at + encoder_.requiredSpace(text.size()));
-  char* end = encoder_.appendToBuffer(out_.data() + at, text);
-  out_.truncate(end - out_.constData());
+  // Encodes straight into the buffer: no string and no resize per piece.
+  const qsizetype need = used_ + encoder_.requiredSpace(text.size()) + 2;
+  if (need > out_.size()) out_.resize(std::max(need, 2 * out_.size()));
+  used_ = encoder_.appendToBuffer(out_.data() + used_, text) - out_.constData();
 }
 
 void LineWriter::appendLine(QStringView line) {
   append(line);
-  out_.append("\r\n", 2);
+  out_.data()[used_++] = '\r';  // append() left room for the line end
+  out_.data()[used_++] = '\n';
+}
+
+QByteArray LineWriter::take() {
+  out_.truncate(used_);
+  used_ = 0;
+  return std::move(out_);
 }
 
 }  // namespace tavelin

@@ -19,14 +19,15 @@ std::vector<QStringView> splitLines(QStringView text);
 // Builds the bytes of a text file: UTF-8, every line ended by CR LF.
 class LineWriter {
  public:
-  explicit LineWriter(qsizetype expectedSize = 0) { out_.reserve(expectedSize); }
+  explicit LineWriter(qsizetype expectedSize = 0) : out_(expectedSize, Qt::Uninitialized) {}
   void append(QStringView text);      // part of a line
   void appendLine(QStringView line);  // the rest of a line, and its end
-  QByteArray take() { return std::move(out_); }
+  QByteArray take();
 
  private:
   QStringEncoder encoder_{QStringEncoder::Utf8};
-  QByteArray out_;
+  QByteArray out_;  // its size is the capacity; used_ bytes are written
+  qsizetype used_ = 0;
 };
 
 }  // namespace tavelin
