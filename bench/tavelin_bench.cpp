@@ -4,15 +4,22 @@
 //   load [FILE]        one SortFile
 //   save [FILE]        load, then one add-record save: SaveAll with the new line, SortFile
 //   startup [FILE]     build the main window offscreen and run the start-up until it is shown
+//   tick [FILE]        the median of many refresher ticks in browse mode, window offscreen
+//   search FILE TEXT   one new search for TEXT, the input box answered by the fake dialogs
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "main_window/mainform.h"
+#include "options/frm_options.h"
 #include "platform/fake/fake_platform.h"
 #include "record_store/paths.h"
 #include "record_store/record_store.h"
@@ -56,7 +63,9 @@ double timeMs(const std::function<void()>& run) {
 void report(const char* mode, double ms) { std::printf("%s %.1f\n", mode, ms); }
 
 int usage() {
-  std::fprintf(stderr, "usage: tavelin-bench generate OUT [N] | load|save|startup [FILE]\n");
+  std::fprintf(stderr,
+               "usage: tavelin-bench generate OUT [N] | load|save|startup|tick [FILE] | "
+               "search FILE TEXT\n");
   return 2;
 }
 
@@ -90,11 +99,16 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const bool windowed = mode == QLatin1String("startup") || mode == QLatin1String("tick") ||
+                        mode == QLatin1String("search");
+  if (!windowed) return usage();
+  if (mode == QLatin1String("search") && argc < 4) return usage();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  Sandbox box(file);
+  platform::FakePlatform platform(box.config.path());
+
   if (mode == QLatin1String("startup")) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Sandbox box(file);
-    platform::FakePlatform platform(box.config.path());
     double ms = timeMs([&] {
       main_window::Mainform window(platform);
       window.Form_Load();
@@ -102,5 +116,22 @@ int main(int argc, char** argv) {
     report("startup", ms);
     return 0;
   }
-  return usage();
+
+  main_window::Mainform window(platform);
+  window.Form_Load();
+  window.Timer1->stop();  // ticks are run by hand, one at a time
+  if (mode == QLatin1String("tick")) {
+    // Everything a tick can show switched on: time, date, search string, tool tips, pointers.
+    options::FrmOptions& o = window.frmOptions();
+    for (QCheckBox* b : {o.Check1, o.Check4, o.Check5, o.chkTool, o.chkFancy}) b->setChecked(true);
+    window.SearchString = QStringLiteral("Tavelin");
+    std::vector<double> ticks(2001);
+    for (double& t : ticks) t = timeMs([&] { window.Timer1_Timer(); });
+    std::nth_element(ticks.begin(), ticks.begin() + ticks.size() / 2, ticks.end());
+    std::printf("tick %.4f\n", ticks[ticks.size() / 2]);
+    return 0;
+  }
+  platform.fakeDialogs.inputAnswers.push_back(QString::fromLocal8Bit(argv[3]));
+  report("search", timeMs([&] { window.NewSearch(); }));
+  return 0;
 }

@@ -30,6 +30,12 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   buildControls();
   buildMenus();
   connectControls();
+  connectBackupControls();
+  createTimer2();
+  connectEditing();
+  connectFieldKeys();
+  connectSearch();
+  createTimer1();
 }
 
 Mainform::~Mainform() = default;

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace tavelin::platform {
 class Platform;
@@ -49,6 +50,37 @@ class Mainform final : public QMainWindow {
   void List1_MouseDown(Qt::MouseButton button);
   void SetBrowseMode();
 
+  // Record editing: the browse, add and edit modes
+  void SetEditMode();
+  void EditRecord();
+  void AddRecord();
+  void DeleteOrCancel();
+  void DeleteRecord();
+  void Command2_Click();
+
+  // The fourteen fields share one handler of each kind; field is 0 for Text1.
+  void Text_GotFocus(int field);
+  void Text_KeyDown(int field, int keyCode);
+
+  // Search
+  void NewSearch();
+  void FindNext();
+  void SearchRecords();
+  void mnuClear_Click();
+
+  // Window state refresher, every 500 ms
+  void Timer1_Timer();
+
+  // Backup and restore, on disk and on the removable disk, and the file report
+  void BackupFile();
+  void RestoreFile();
+  void mnuBA_Click();
+  void mnuRA_Click();
+  void ShowFileInfo();
+
+  // Data-file change watcher
+  void Timer2_Timer();
+
   // Shutdown
   void mnuQuit_Click();
   void Command5_Click();
@@ -64,6 +96,8 @@ class Mainform final : public QMainWindow {
   QString SearchString;
   bool Adding = false;
   bool Editing = false;
+  std::array<QString, kFieldCount> SavedFields;  // the fields as Add found them, 80 wide
+  int SearchFrom = 0;                            // 0: a new search, 1: find next
 
   // Controls, named as the window's designer named them.
   QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
@@ -77,6 +111,8 @@ class Mainform final : public QMainWindow {
   QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
               *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
               *Command9 = nullptr;
+  QTimer* Timer1 = nullptr;  // the refresher, every 500 ms
+  QTimer* Timer2 = nullptr;  // the change watcher, every 5 seconds
 
   // The menu items by name (mnuAdd, mnuQuit, ...), separators included.
   QAction* menuItem(const QString& name) const;
@@ -92,6 +128,12 @@ class Mainform final : public QMainWindow {
   void buildControls();
   void buildMenus();
   void connectControls();
+  void connectBackupControls();
+  void createTimer2();
+  void connectEditing();
+  void connectFieldKeys();
+  void connectSearch();
+  void createTimer1();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -102,6 +144,9 @@ class Mainform final : public QMainWindow {
   std::unique_ptr<options::FrmOptions> frmOptions_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
+  bool changeReportOpen_ = false;  // the watcher's message is on screen
+  struct TickTargets;
+  std::shared_ptr<const TickTargets> tickTargets_;  // what Timer1_Timer writes, found once
 };
 
 }  // namespace tavelin::main_window

@@ -8,7 +8,7 @@
 namespace tavelin::main_window {
 
 int NameListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : table_.rowCount();
+  return parent.isValid() || emptied_ ? 0 : table_.rowCount();
 }
 
 QVariant NameListModel::data(const QModelIndex& index, int role) const {

@@ -21,10 +21,20 @@ class NameListModel final : public QAbstractListModel {
 
   // Around every reload of the table.
   void beginReload() { beginResetModel(); }
-  void endReload() { endResetModel(); }
+  void endReload() {
+    emptied_ = false;
+    endResetModel();
+  }
+  // Shows no rows until the next reload: the window is emptied before a restore replaces it.
+  void showEmpty() {
+    beginResetModel();
+    emptied_ = true;
+    endResetModel();
+  }
 
  private:
   const RecordTable& table_;
+  bool emptied_ = false;
 };
 
 // The name list: the list control's own navigation plus the jump to the next name with a

@@ -63,8 +63,9 @@ void Mainform::List1_KeyDown(int keyCode) {
   List1->setFocus();
 }
 
-void Mainform::List1_MouseDown(Qt::MouseButton) {
-  // The right button adds a record once records can be added.
+void Mainform::List1_MouseDown(Qt::MouseButton button) {
+  // As "Add" does: starts a new record, or saves the one being added.
+  if (button == Qt::RightButton) AddRecord();
 }
 
 void Mainform::SetBrowseMode() {

@@ -28,10 +28,17 @@ QMessageBox::Icon toQt(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Some messages end their lines with a CR alone, which Qt's labels do not break on.
+QString displayed(QString text) {
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
 }  // namespace
 
 Button QtDialogs::message(const Message& m) {
-  QMessageBox box(toQt(m.icon), m.title, m.text, QMessageBox::NoButton,
+  QMessageBox box(toQt(m.icon), m.title, displayed(m.text), QMessageBox::NoButton,
                   QApplication::activeWindow());
   switch (m.buttons) {
     case Buttons::Ok:
