@@ -3,8 +3,14 @@
 namespace tavelin {
 
 QStringView FieldReader::readField() {
-  if (atEnd()) return {};
-  const QStringView line = lines_[line_];
+  if (!haveLine_) {
+    // Taken only now, so that the field returned before stays valid until this call.
+    if (!source_.hasMore()) return {};
+    line_ = source_.next();
+    pos_ = 0;
+    haveLine_ = true;
+  }
+  const QStringView line = line_;
   const qsizetype size = line.size();
   qsizetype i = pos_;
   while (i < size && line[i] == u' ') ++i;
@@ -26,17 +32,16 @@ QStringView FieldReader::readField() {
   if (i < size) {
     pos_ = i + 1;  // past the comma
   } else {
-    ++line_;  // the line end ends the field
-    pos_ = 0;
+    haveLine_ = false;  // the line end ends the field
   }
   return value;
 }
 
-std::vector<QStringView> FieldReader::remainingLines() const {
-  std::vector<QStringView> rest;
-  if (atEnd()) return rest;
-  rest.push_back(lines_[line_].sliced(pos_));
-  rest.insert(rest.end(), lines_.begin() + static_cast<qsizetype>(line_) + 1, lines_.end());
+QStringList FieldReader::remainingLines() {
+  QStringList rest;
+  if (haveLine_) rest << line_.sliced(pos_).toString();
+  haveLine_ = false;
+  while (source_.hasMore()) rest << source_.next().toString();
   return rest;
 }
 

@@ -2,55 +2,119 @@
 
 #include <QChar>
 #include <algorithm>
+#include <cstring>
+
+#include "record_store/text_codec.h"
 
 namespace tavelin {
 namespace {
 
-inline char16_t fold(char16_t c) {
-  if (c < 128) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-  return static_cast<char16_t>(QChar::toCaseFolded(static_cast<char32_t>(c)));
+inline unsigned char foldAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
 
-// The first eight folded characters packed so that comparing the numbers compares the text;
+inline char32_t foldChar(char32_t c) {
+  return c < 0x80 ? foldAscii(static_cast<unsigned char>(c)) : QChar::toCaseFolded(c);
+}
+
+// The character that starts at byte i, and the byte after it. The UTF-8 was checked beforehand.
+char32_t decodeAt(const unsigned char* p, qsizetype size, qsizetype& i, bool utf8) {
+  const unsigned char c = p[i++];
+  if (!utf8) return cp1252ToUnicode(c);
+  if (c < 0x80) return c;
+  const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+  char32_t cp = c & (0x3F >> more);
+  for (int k = 0; k < more && i < size; ++k) cp = (cp << 6) | (p[i++] & 0x3F);
+  return cp;
+}
+
+// Character by character from byte `from`, where both lines start a character.
+int compareFrom(const unsigned char* a, qsizetype la, const unsigned char* b, qsizetype lb,
+                qsizetype from, bool utf8) {
+  qsizetype i = from;
+  qsizetype j = from;
+  while (i < la && j < lb) {
+    const char32_t x = foldChar(decodeAt(a, la, i, utf8));
+    const char32_t y = foldChar(decodeAt(b, lb, j, utf8));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return (i < la) - (j < lb);
+}
+
+// The first sixteen bytes, case folded and packed so that comparing the numbers compares the
+// lines, as far as they are plain ASCII: `ascii` counts those bytes. Names differ early, so
 // most comparisons end here and never look at the lines themselves.
 struct Keyed {
-  quint64 high, low;
+  quint64 key[2];
+  quint32 ascii;
   quint32 index;
 };
 
-quint64 pack(QStringView line, qsizetype from) {
-  quint64 key = 0;
-  for (qsizetype i = from; i < from + 4; ++i) {
-    key = (key << 16) | (i < line.size() ? fold(line[i].unicode()) : 0u);
+Keyed keyOf(QByteArrayView line, quint32 index) {
+  Keyed k{{0, 0}, 0, index};
+  for (qsizetype i = 0; i < 16; ++i) {
+    unsigned char c = 0;
+    if (i < line.size() && static_cast<unsigned char>(line[i]) < 0x80 && k.ascii == i) {
+      c = foldAscii(static_cast<unsigned char>(line[i]));
+      ++k.ascii;
+    }
+    k.key[i / 8] = (k.key[i / 8] << 8) | c;
   }
-  return key;
+  return k;
+}
+
+// -1, 1, or 0 when the keys cannot tell.
+int compareKeys(const Keyed& a, const Keyed& b) {
+  quint32 sure = std::min(a.ascii, b.ascii);
+  for (int w = 0; w < 2 && sure > 0; ++w) {
+    const quint32 bytes = std::min<quint32>(sure, 8);
+    const int shift = 8 * (8 - static_cast<int>(bytes));
+    const quint64 x = a.key[w] >> shift;
+    const quint64 y = b.key[w] >> shift;
+    if (x != y) return x < y ? -1 : 1;
+    sure -= bytes;
+  }
+  return 0;
 }
 
 }  // namespace
 
-int compareIgnoringCase(QStringView a, QStringView b) {
-  const qsizetype n = std::min(a.size(), b.size());
-  for (qsizetype i = 0; i < n; ++i) {
-    if (a[i] == b[i]) continue;  // lines with equal names share long runs
-    const char16_t x = fold(a[i].unicode());
-    const char16_t y = fold(b[i].unicode());
-    if (x != y) return x < y ? -1 : 1;
+int compareIgnoringCase(QByteArrayView av, QByteArrayView bv, bool utf8) {
+  const auto* a = reinterpret_cast<const unsigned char*>(av.data());
+  const auto* b = reinterpret_cast<const unsigned char*>(bv.data());
+  const qsizetype la = av.size();
+  const qsizetype lb = bv.size();
+  const qsizetype n = std::min(la, lb);
+  qsizetype i = 0;
+  for (;;) {
+    // Skip what is the same byte for byte, eight at a time where possible.
+    while (i + 8 <= n && std::memcmp(a + i, b + i, 8) == 0) i += 8;
+    while (i < n && a[i] == b[i]) ++i;
+    if (i == n) return (la > n) - (lb > n);
+    if (a[i] < 0x80 && b[i] < 0x80) {
+      const unsigned char x = foldAscii(a[i]);
+      const unsigned char y = foldAscii(b[i]);
+      if (x != y) return x < y ? -1 : 1;
+      ++i;
+      continue;
+    }
+    // A character beyond ASCII: back to where it starts, the same place in both lines.
+    qsizetype start = i;
+    while (utf8 && start > 0 && (a[start] & 0xC0) == 0x80) --start;
+    return compareFrom(a, la, b, lb, start, utf8);
   }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-void sortLinesIgnoringCase(std::vector<QStringView>& lines) {
+void sortLinesIgnoringCase(std::vector<QByteArrayView>& lines, bool utf8) {
   std::vector<Keyed> keyed(lines.size());
-  for (size_t i = 0; i < lines.size(); ++i) {
-    keyed[i] = {pack(lines[i], 0), pack(lines[i], 4), static_cast<quint32>(i)};
-  }
-  std::sort(keyed.begin(), keyed.end(), [&lines](const Keyed& a, const Keyed& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    const int c = compareIgnoringCase(lines[a.index], lines[b.index]);
+  for (size_t i = 0; i < lines.size(); ++i) keyed[i] = keyOf(lines[i], static_cast<quint32>(i));
+  std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+    // The keys decide where both are plain ASCII up to their first difference.
+    int c = compareKeys(a, b);
+    if (c == 0) c = compareIgnoringCase(lines[a.index], lines[b.index], utf8);
     return c != 0 ? c < 0 : a.index < b.index;
   });
-  std::vector<QStringView> sorted;
+  std::vector<QByteArrayView> sorted;
   sorted.reserve(lines.size());
   for (const Keyed& k : keyed) sorted.push_back(lines[k.index]);
   lines.swap(sorted);

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QStringView>
+#include <QByteArrayView>
 #include <vector>
 
 namespace tavelin {
 
-// Sorts lines in ascending order without regard to case (ASCII letters fold to lower case,
-// other characters by their Unicode case folding). Lines that compare equal keep their order.
-void sortLinesIgnoringCase(std::vector<QStringView>& lines);
+// Sorts the raw lines of a data file in ascending order without regard to case: ASCII letters
+// fold to lower case, other characters by their Unicode case folding. utf8 tells how the bytes
+// are to be read (UTF-8, else Windows-1252). Lines that compare equal keep their order.
+void sortLinesIgnoringCase(std::vector<QByteArrayView>& lines, bool utf8);
 
 // The comparison the sort uses: negative, zero or positive.
-int compareIgnoringCase(QStringView a, QStringView b);
+int compareIgnoringCase(QByteArrayView a, QByteArrayView b, bool utf8);
 
 }  // namespace tavelin

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 
 #include "record_store/field_reader.h"
 #include "record_store/line_sort.h"
@@ -16,52 +17,87 @@ QString RecordStore::fileStampOf(const QString& path) {
   return info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+namespace {
+
+// The sorted raw lines, decoded one at a time as the field reader asks for them.
+class DecodingSource final : public LineSource {
+ public:
+  DecodingSource(const std::vector<QByteArrayView>& lines, bool utf8)
+      : lines_(lines), decoder_(utf8) {}
+  bool hasMore() const override { return index_ < lines_.size(); }
+  QStringView next() override { return decoder_.decode(lines_[index_++]); }
+
+ private:
+  const std::vector<QByteArrayView>& lines_;
+  LineDecoder decoder_;
+  size_t index_ = 0;
+};
+
+}  // namespace
+
 RecordStore::LoadResult RecordStore::SortFile() {
   SkipWatch = true;
   table_.clear();
   overflow_.clear();
 
-  QString text;
+  QByteArray bytes;
   {
     QFile file(DataFile);
-    if (file.open(QIODevice::ReadOnly)) text = decodeText(file.readAll());
+    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
   }
+  const bool utf8 = isValidUtf8(bytes);
 
   // A missing or empty file still gives one (empty) line, hence one blank record.
-  std::vector<QStringView> lines = splitLines(text);
+  std::vector<QByteArrayView> lines = splitLines(QByteArrayView(bytes));
   if (lines.empty()) lines.emplace_back();
-  sortLinesIgnoringCase(lines);
-  writeWorkFile(lines);
+  sortLinesIgnoringCase(lines, utf8);
+  writeWorkFile(lines, utf8);
 
   // The table has a slot for every counted line plus one spare; at most the record limit.
-  const int slots = std::min<int>(static_cast<int>(lines.size()) + 1, kRecordLimit);
-  table_.reserve(std::min<int>(slots, static_cast<int>(lines.size())));
-  FieldReader reader(lines);
-  std::array<QStringView, kFieldCount> fields;
+  const int slotCount = std::min<int>(static_cast<int>(lines.size()) + 1, kRecordLimit);
+  table_.reserve(std::min<int>(slotCount, static_cast<int>(lines.size())));
+  DecodingSource source(lines, utf8);
+  FieldReader reader(source);
   do {
-    for (QStringView& f : fields) f = reader.readField();
-    table_.append(fields);
-  } while (table_.rowCount() < slots && !reader.atEnd());
-  for (QStringView rest : reader.remainingLines()) overflow_ << rest.toString();
+    table_.beginRecord();
+    for (int k = 0; k < kFieldCount; ++k) table_.addField(reader.readField());
+    table_.endRecord();
+  } while (table_.rowCount() < slotCount && !reader.atEnd());
+  overflow_ = reader.remainingLines();
 
   const QString stamp = fileStampOf(kDataFileName);
   if (!stamp.isEmpty()) FileStamp = stamp;
   return {table_.rowCount() >= kRecordLimit};
 }
 
-void RecordStore::writeWorkFile(const std::vector<QStringView>& lines) const {
+void RecordStore::writeWorkFile(const std::vector<QByteArrayView>& lines, bool utf8) const {
   // A by-product of the load, which reads the sorted lines from memory: a plain write will do.
-  LineWriter out;
-  for (QStringView line : lines) out.appendLine(line);
+  QByteArray out;
+  if (utf8) {
+    qsizetype size = 0;
+    for (QByteArrayView line : lines) size += line.size() + 2;
+    out.resize(size);
+    char* p = out.data();
+    for (QByteArrayView line : lines) {
+      std::memcpy(p, line.data(), static_cast<size_t>(line.size()));
+      p += line.size();
+      *p++ = '\r';
+      *p++ = '\n';
+    }
+  } else {
+    LineWriter writer;
+    LineDecoder decoder(false);
+    for (QByteArrayView line : lines) writer.appendLine(decoder.decode(line));
+    out = writer.take();
+  }
   QFile file(workFile_);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out.take());
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out);
 }
 
 std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {
   LineWriter out(static_cast<qsizetype>(table_.rowCount()) * 200);
-  QString scratch;
   for (int row = 0; row < table_.rowCount(); ++row) {
-    if (row != skippedRow) table_.writeRecordLine(out, row, scratch);
+    if (row != skippedRow) table_.writeRecordLine(out, row);
   }
   for (const QString& line : overflow_) out.appendLine(line);
   if (!appendedLine.isNull()) out.appendLine(appendedLine);

@@ -47,7 +47,7 @@ class RecordStore {
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
-  void writeWorkFile(const std::vector<QStringView>& lines) const;
+  void writeWorkFile(const std::vector<QByteArrayView>& lines, bool utf8) const;
 
   QString workFile_;
   RecordTable table_;

@@ -21,37 +21,49 @@ QString RecordTable::recordLine(int row) const {
   return quoteAndJoin(values);
 }
 
-void RecordTable::writeRecordLine(LineWriter& out, int row, QString& scratch) const {
-  // Built in UTF-16 first: one encoding call a line rather than one a field.
-  scratch.resize(0);
+void RecordTable::writeRecordLine(LineWriter& out, int row) const {
+  std::array<QStringView, kFieldCount> values;
+  qsizetype size = 4 * kFieldCount;
   for (int k = 0; k < kFieldCount; ++k) {
-    scratch += k == 0 ? QLatin1String("\"") : QLatin1String("\",\"");
-    scratch += value(row, k);
+    values[k] = value(row, k);
+    size += 3 * values[k].size();  // a UTF-16 unit never takes more than three bytes
   }
-  scratch += QLatin1Char('"');
-  out.appendLine(scratch);
+  char* p = out.room(size);
+  for (int k = 0; k < kFieldCount; ++k) {
+    if (k > 0) *p++ = ',';
+    *p++ = '"';
+    p = out.encode(p, values[k]);
+    *p++ = '"';
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  out.done(p);
 }
 
 void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {
-  Row row;
-  std::array<QStringView, kFieldCount> kept;
-  qsizetype total = 0;
-  for (int k = 0; k < kFieldCount; ++k) {
-    QStringView f = fields[k].left(kFieldWidth);
-    while (!f.isEmpty() && f.back() == u' ') f.chop(1);
-    kept[k] = f;
-    total += f.size();
-  }
-  row.text = QString(total, Qt::Uninitialized);
-  QChar* out = row.text.data();
-  qsizetype at = 0;
-  for (int k = 0; k < kFieldCount; ++k) {
-    row.start[k] = static_cast<quint16>(at);
-    std::copy(kept[k].begin(), kept[k].end(), out + at);
-    at += kept[k].size();
-  }
-  row.start[kFieldCount] = static_cast<quint16>(at);
-  rows_.push_back(std::move(row));
+  beginRecord();
+  for (QStringView f : fields) addField(f);
+  endRecord();
+}
+
+void RecordTable::beginRecord() {
+  pendingFields_ = 0;
+  pendingSize_ = 0;
+}
+
+void RecordTable::addField(QStringView text) {
+  if (pendingFields_ >= kFieldCount) return;
+  QStringView kept = text.left(kFieldWidth);
+  while (!kept.isEmpty() && kept.back() == u' ') kept.chop(1);
+  pendingStart_[pendingFields_++] = static_cast<quint16>(pendingSize_);
+  std::copy(kept.begin(), kept.end(), pendingText_.begin() + pendingSize_);
+  pendingSize_ += kept.size();
+}
+
+void RecordTable::endRecord() {
+  while (pendingFields_ < kFieldCount) addField({});
+  pendingStart_[kFieldCount] = static_cast<quint16>(pendingSize_);
+  rows_.push_back({QString(pendingText_.data(), pendingSize_), pendingStart_});
 }
 
 }  // namespace tavelin

@@ -25,13 +25,17 @@ class RecordTable {
   QString slot(int row, int field) const;
   // The line BuildRecordLine writes for the row.
   QString recordLine(int row) const;
-  // The same line, ended, onto a file being written; scratch is reused between calls.
-  void writeRecordLine(LineWriter& out, int row, QString& scratch) const;
+  // The same line, ended, onto a file being written.
+  void writeRecordLine(LineWriter& out, int row) const;
 
   void clear() { rows_.clear(); }
   void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }
   // Stores a record; each text is cut to 80 characters.
   void append(const std::array<QStringView, kFieldCount>& fields);
+  // The same, one field at a time: each text is copied when it is added.
+  void beginRecord();
+  void addField(QStringView text);
+  void endRecord();
 
  private:
   struct Row {
@@ -39,6 +43,11 @@ class RecordTable {
     std::array<quint16, kFieldCount + 1> start;  // field k is text[start[k], start[k+1])
   };
   std::vector<Row> rows_;
+  // The record being added: at most fourteen fields of 80 characters.
+  std::array<QChar, kFieldCount * kFieldWidth> pendingText_;
+  std::array<quint16, kFieldCount + 1> pendingStart_;
+  int pendingFields_ = 0;
+  qsizetype pendingSize_ = 0;
 };
 
 }  // namespace tavelin

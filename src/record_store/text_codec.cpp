@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <cstring>
 
 namespace tavelin {
 namespace {
@@ -13,46 +14,150 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+QChar* decodeCp1252(QByteArrayView bytes, QChar* dst) {
+  for (char c : bytes) *dst++ = QChar(cp1252ToUnicode(static_cast<unsigned char>(c)));
+  return dst;
+}
+
 QString decodeCp1252(QByteArrayView bytes) {
   QString out(bytes.size(), Qt::Uninitialized);
-  QChar* dst = out.data();
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    *dst++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-  }
+  decodeCp1252(bytes, out.data());
   return out;
 }
 
-}  // namespace
+inline char16_t code(QChar c) { return c.unicode(); }
+inline char16_t code(char c) { return static_cast<unsigned char>(c); }
 
-QString decodeText(QByteArrayView bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(bytes);
-  if (!utf8.hasError()) return text;
-  return decodeCp1252(bytes);
-}
-
-std::vector<QStringView> splitLines(QStringView text) {
-  std::vector<QStringView> lines;
-  const QChar* data = text.data();
+template <typename View>
+std::vector<View> splitAtLineEnds(View text) {
+  std::vector<View> lines;
+  const auto* data = text.data();
   const qsizetype size = text.size();
   qsizetype start = 0;
   for (qsizetype i = 0; i < size; ++i) {
-    const char16_t c = data[i].unicode();
+    const char16_t c = code(data[i]);
     if (c > u'\r' || (c != u'\r' && c != u'\n')) continue;
     lines.push_back(text.sliced(start, i - start));
-    if (c == u'\r' && i + 1 < size && data[i + 1] == u'\n') ++i;
+    if (c == u'\r' && i + 1 < size && code(data[i + 1]) == u'\n') ++i;
     start = i + 1;
   }
   if (start < size) lines.push_back(text.sliced(start));
   return lines;
 }
 
-void LineWriter::append(QStringView text) {
-  // Encodes straight into the buffer: no string and no resize per piece.
-  const qsizetype need = used_ + encoder_.requiredSpace(text.size()) + 2;
+}  // namespace
+
+char16_t cp1252ToUnicode(unsigned char b) {
+  return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
+}
+
+bool isValidUtf8(QByteArrayView bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* end = p + bytes.size();
+  while (p < end) {
+    // Plain ASCII eight bytes at a time.
+    if (end - p >= 8) {
+      quint64 word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080ull) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int length;
+    char32_t min;
+    char32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      length = 2, min = 0x80, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3, min = 0x800, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4, min = 0x10000, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p < length) return false;
+    for (int i = 1; i < length; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    p += length;
+  }
+  return true;
+}
+
+QStringView LineDecoder::decode(QByteArrayView line) {
+  // Never more characters than bytes, in either encoding.
+  if (buffer_.size() < line.size()) buffer_.resize(std::max(line.size(), 2 * buffer_.size()));
+  QChar* begin = buffer_.data();
+  QChar* end = utf8_ ? decoder_.appendToBuffer(begin, line) : decodeCp1252(line, begin);
+  return QStringView(begin, end - begin);
+}
+
+QString decodeText(QByteArrayView bytes) {
+  if (isValidUtf8(bytes)) return QString::fromUtf8(bytes);
+  return decodeCp1252(bytes);
+}
+
+std::vector<QStringView> splitLines(QStringView text) { return splitAtLineEnds(text); }
+
+std::vector<QByteArrayView> splitLines(QByteArrayView bytes) {
+  // Line ends are rare: look for them eight bytes at a time.
+  constexpr quint64 kOnes = 0x0101010101010101ull;
+  constexpr quint64 kHighs = 0x8080808080808080ull;
+  const auto hasByte = [](quint64 word, unsigned char b) {
+    const quint64 x = word ^ (kOnes * b);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  std::vector<QByteArrayView> lines;
+  const char* data = bytes.data();
+  const qsizetype size = bytes.size();
+  qsizetype start = 0;
+  qsizetype i = 0;
+  while (i < size) {
+    if (i + 8 <= size) {
+      quint64 word;
+      std::memcpy(&word, data + i, 8);
+      if (!hasByte(word, '\n') && !hasByte(word, '\r')) {
+        i += 8;
+        continue;
+      }
+    }
+    const char c = data[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    lines.push_back(bytes.sliced(start, i - start));
+    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+    start = ++i;
+  }
+  if (start < size) lines.push_back(bytes.sliced(start));
+  return lines;
+}
+
+char* LineWriter::room(qsizetype maxBytes) {
+  const qsizetype need = used_ + maxBytes;
   if (need > out_.size()) out_.resize(std::max(need, 2 * out_.size()));
-  used_ = encoder_.appendToBuffer(out_.data() + used_, text) - out_.constData();
+  return out_.data() + used_;
+}
+
+char* LineWriter::encode(char* out, QStringView text) {
+  // Plain ASCII is copied; the encoder takes over from the first other character.
+  const QChar* c = text.begin();
+  for (; c != text.end() && c->unicode() < 0x80; ++c) *out++ = static_cast<char>(c->unicode());
+  if (c != text.end()) out = encoder_.appendToBuffer(out, QStringView(c, text.end()));
+  return out;
+}
+
+void LineWriter::append(QStringView text) {
+  done(encode(room(3 * text.size() + 2), text));  // + 2 keeps room for a line end
 }
 
 void LineWriter::appendLine(QStringView line) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringView>
 #include <vector>
@@ -11,10 +12,26 @@ namespace tavelin {
 // Text files are read as UTF-8 when their bytes are valid UTF-8, otherwise as Windows-1252,
 // so that files written by the Windows program open unchanged.
 QString decodeText(QByteArrayView bytes);
+bool isValidUtf8(QByteArrayView bytes);
+// The character that Windows-1252 gives a byte.
+char16_t cp1252ToUnicode(unsigned char byte);
 
 // The lines of a text; CR LF, CR and LF each end a line. A last line without an ending
 // still counts; an empty text has no lines.
 std::vector<QStringView> splitLines(QStringView text);
+std::vector<QByteArrayView> splitLines(QByteArrayView bytes);
+
+// Decodes one line at a time into a buffer it reuses: the view is valid until the next call.
+class LineDecoder {
+ public:
+  explicit LineDecoder(bool utf8) : utf8_(utf8) {}
+  QStringView decode(QByteArrayView line);
+
+ private:
+  bool utf8_;
+  QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+  QString buffer_;
+};
 
 // Builds the bytes of a text file: UTF-8, every line ended by CR LF.
 class LineWriter {
@@ -23,6 +40,12 @@ class LineWriter {
   void append(QStringView text);      // part of a line
   void appendLine(QStringView line);  // the rest of a line, and its end
   QByteArray take();
+
+  // For callers that write a line piece by piece: room for maxBytes, the place to write,
+  // encode() to put text there, and done() with where the writing ended.
+  char* room(qsizetype maxBytes);
+  char* encode(char* out, QStringView text);
+  void done(char* end) { used_ = end - out_.constData(); }
 
  private:
   QStringEncoder encoder_{QStringEncoder::Utf8};

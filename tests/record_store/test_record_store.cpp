@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "record_store/field_reader.h"
+#include "record_store/line_sort.h"
 #include "record_store/paths.h"
 #include "record_store/record_store.h"
 #include "record_store/text_codec.h"
@@ -32,8 +33,9 @@ QStringList namesOf(const RecordStore& store) {
 }
 
 std::vector<QString> readAll(const QString& text) {
-  const std::vector<QStringView> lines = splitLines(text);
-  FieldReader reader(lines);
+  const std::vector<QStringView> lines = splitLines(QStringView(text));
+  LineListSource source(lines);
+  FieldReader reader(source);
   std::vector<QString> fields;
   while (!reader.atEnd()) fields.push_back(reader.readField().toString());
   return fields;
@@ -48,6 +50,7 @@ class RecordStoreTest : public QObject {
   void lineBuilders();
   void decoding();
   void sortOrderAndWorkFile();
+  void caseFoldingBeyondAscii();
   void missingOrEmptyFile();
   void writers();
   void recordLimitKeepsEveryRecord();
@@ -66,13 +69,12 @@ void RecordStoreTest::fieldReader() {
   // A trailing comma leaves one more, empty, field.
   QCOMPARE(readAll(QStringLiteral("a,\r\nb")), (V{"a", "", "b"}));
 
-  const std::vector<QStringView> lines = splitLines(QStringLiteral("a,b,c\r\nd"));
-  FieldReader reader(lines);
+  const QString text = QStringLiteral("a,b,c\r\nd");
+  const std::vector<QStringView> lines = splitLines(QStringView(text));
+  LineListSource source(lines);
+  FieldReader reader(source);
   QCOMPARE(reader.readField(), u"a");
-  const std::vector<QStringView> rest = reader.remainingLines();
-  QCOMPARE(rest.size(), size_t(2));
-  QCOMPARE(rest[0], u"b,c");
-  QCOMPARE(rest[1], u"d");
+  QCOMPARE(reader.remainingLines(), (QStringList{"b,c", "d"}));
 }
 
 void RecordStoreTest::lineBuilders() {
@@ -123,6 +125,27 @@ void RecordStoreTest::sortOrderAndWorkFile() {
                    line("smith", "2")}));
   QVERIFY(store.SkipWatch);
   QVERIFY(!store.FileStamp.isEmpty());
+}
+
+void RecordStoreTest::caseFoldingBeyondAscii() {
+  // Accented capitals and small letters are equal; "Ann" stays before "Anna".
+  QCOMPARE(compareIgnoringCase("\"\xc3\x89lise\"", "\"\xc3\xa9lise\"", true), 0);
+  QVERIFY(compareIgnoringCase("\"\xc3\x89lise\"", "\"\xc3\xa9lisa\"", true) > 0);
+  QVERIFY(compareIgnoringCase("\"Ann\"", "\"Anna\"", true) < 0);
+  QVERIFY(compareIgnoringCase("\"ann\"", "\"ANNA\"", true) < 0);
+  // The same in a Windows-1252 file (0xC9 and 0xE9), and 0x8A (S caron) against 0x9A (s caron).
+  QCOMPARE(compareIgnoringCase("\xc9lise", "\xe9lise", false), 0);
+  QCOMPARE(compareIgnoringCase("\x8a", "\x9a", false), 0);
+
+  // A sorted UTF-8 file keeps the differently cased names together (accented letters after z).
+  std::vector<QByteArrayView> lines = {"\"\xc3\xa9mile\"", "\"Zoe\"", "\"\xc3\x89milie\"",
+                                       "\"eva\"", "\"\xc3\x89mile\""};
+  sortLinesIgnoringCase(lines, true);
+  QCOMPARE(lines[0], "\"eva\"");
+  QCOMPARE(lines[1], "\"Zoe\"");
+  QCOMPARE(compareIgnoringCase(lines[2], "\"\xc3\xa9mile\"", true), 0);
+  QCOMPARE(compareIgnoringCase(lines[3], "\"\xc3\xa9mile\"", true), 0);
+  QCOMPARE(lines[4], "\"\xc3\x89milie\"");
 }
 
 void RecordStoreTest::missingOrEmptyFile() {

@@ -1,0 +1,42 @@
+#include "bench_support.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+
+#include "record_store/paths.h"
+#include "sample_data.h"
+
+namespace tavelin::bench {
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+Sandbox::Sandbox(const QString& source, DataFile how) {
+  QDir().mkpath(fixedFolder(config.path()));
+  QDir::setCurrent(work.path());
+  if (source.isEmpty()) {
+    writeBytes(kDataFileName, sampleDataFile(kDefaultRecords));
+  } else if (how == DataFile::Link) {
+    QFile::link(source, kDataFileName);
+  } else {
+    QFile::copy(source, kDataFileName);
+  }
+}
+
+double timeMs(const std::function<void()>& run) {
+  QElapsedTimer timer;
+  timer.start();
+  run();
+  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void report(const char* mode, double ms) {
+  std::printf("%s %.1f\n", mode, ms);
+  std::fflush(stdout);
+}
+
+}  // namespace tavelin::bench
