@@ -46,14 +46,16 @@ QByteArray sampleDataFile(int records, unsigned seed) {
     f << pick(r, kStreets) + QLatin1Char(' ') + QString::number(r.bounded(1, 300));
     f << QStringLiteral("%1 %2").arg(r.bounded(1000, 9999)).arg(QStringLiteral("AB"));
     f << pick(r, kTowns);
-    f << phone(r) << (r.bounded(2) ? phone(r) : QString()) << QString() << QString();
+    f << phone(r) << (r.bounded(2) ? phone(r) : QString()) << (r.bounded(4) ? QString() : phone(r))
+      << QString();
     f << given.toLower() + QLatin1Char('.') + family.toLower().remove(QLatin1Char(' ')) +
              QStringLiteral("@example.org");
     f << (r.bounded(3) == 0 ? QStringLiteral("https://example.org/~") + given.toLower()
                             : QString());
     f << QStringLiteral("Met at the %1 meeting").arg(r.bounded(1990, 2026));
     f << (r.bounded(4) == 0 ? QStringLiteral("Birthday %1 May").arg(r.bounded(1, 31)) : QString());
-    f << QString() << QString();
+    f << (r.bounded(2) ? QStringLiteral("Client since %1").arg(r.bounded(1990, 2026)) : QString());
+    f << (r.bounded(3) == 0 ? QStringLiteral("Prefers e-mail") : QString());
     QString line;
     for (int k = 0; k < f.size(); ++k) {
       if (k) line += QLatin1Char(',');
