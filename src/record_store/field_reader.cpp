@@ -1,47 +1,52 @@
 #include "record_store/field_reader.h"
 
-namespace tavelin {
 
-QStringView FieldReader::readField() {
-  if (!haveLine_) {
-    // Taken only now, so that the field returned before stays valid until this call.
-    if (!source_.hasMore()) return {};
-    line_ = source_.next();
-    pos_ = 0;
-    haveLine_ = true;
-  }
-  const QStringView line = line_;
+namespace tavelin {
+namespace {
+
+// The first of c at or after from, or the end. Fields are short: a plain loop beats memchr.
+qsizetype find(QByteArrayView line, char c, qsizetype from) {
+  const char* p = line.data();
+  const qsizetype size = line.size();
+  while (from < size && p[from] != c) ++from;
+  return from;
+}
+
+}  // namespace
+
+QByteArrayView FieldReader::readField() {
+  if (atEnd()) return {};
+  const QByteArrayView line = lines_[line_];
+  lastLine_ = line;
   const qsizetype size = line.size();
   qsizetype i = pos_;
-  while (i < size && line[i] == u' ') ++i;
+  while (i < size && line[i] == ' ') ++i;
 
-  QStringView value;
-  if (i < size && line[i] == u'"') {
-    const qsizetype begin = i + 1;
-    qsizetype close = begin;
-    while (close < size && line[close] != u'"') ++close;
-    value = line.sliced(begin, close - begin);
-    i = close < size ? close + 1 : size;
-    while (i < size && line[i] != u',') ++i;
+  QByteArrayView value;
+  if (i < size && line[i] == '"') {
+    const qsizetype close = find(line, '"', i + 1);
+    value = line.sliced(i + 1, close - i - 1);
+    i = close < size ? find(line, ',', close + 1) : size;
   } else {
-    const qsizetype begin = i;
-    while (i < size && line[i] != u',') ++i;
-    value = line.sliced(begin, i - begin);
+    const qsizetype comma = find(line, ',', i);
+    value = line.sliced(i, comma - i);
+    i = comma;
   }
 
   if (i < size) {
     pos_ = i + 1;  // past the comma
   } else {
-    haveLine_ = false;  // the line end ends the field
+    ++line_;  // the line end ends the field
+    pos_ = 0;
   }
   return value;
 }
 
-QStringList FieldReader::remainingLines() {
-  QStringList rest;
-  if (haveLine_) rest << line_.sliced(pos_).toString();
-  haveLine_ = false;
-  while (source_.hasMore()) rest << source_.next().toString();
+std::vector<QByteArrayView> FieldReader::remainingLines() const {
+  std::vector<QByteArrayView> rest;
+  if (atEnd()) return rest;
+  rest.push_back(lines_[line_].sliced(pos_));
+  rest.insert(rest.end(), lines_.begin() + static_cast<qsizetype>(line_) + 1, lines_.end());
   return rest;
 }
 

@@ -17,24 +17,6 @@ QString RecordStore::fileStampOf(const QString& path) {
   return info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-namespace {
-
-// The sorted raw lines, decoded one at a time as the field reader asks for them.
-class DecodingSource final : public LineSource {
- public:
-  DecodingSource(const std::vector<QByteArrayView>& lines, bool utf8)
-      : lines_(lines), decoder_(utf8) {}
-  bool hasMore() const override { return index_ < lines_.size(); }
-  QStringView next() override { return decoder_.decode(lines_[index_++]); }
-
- private:
-  const std::vector<QByteArrayView>& lines_;
-  LineDecoder decoder_;
-  size_t index_ = 0;
-};
-
-}  // namespace
-
 RecordStore::LoadResult RecordStore::SortFile() {
   SkipWatch = true;
   table_.clear();
@@ -56,14 +38,18 @@ RecordStore::LoadResult RecordStore::SortFile() {
   // The table has a slot for every counted line plus one spare; at most the record limit.
   const int slotCount = std::min<int>(static_cast<int>(lines.size()) + 1, kRecordLimit);
   table_.reserve(std::min<int>(slotCount, static_cast<int>(lines.size())));
-  DecodingSource source(lines, utf8);
-  FieldReader reader(source);
+  FieldReader reader(lines);
+  LineDecoder decoder(utf8);
   do {
     table_.beginRecord();
-    for (int k = 0; k < kFieldCount; ++k) table_.addField(reader.readField());
+    for (int k = 0; k < kFieldCount; ++k) {
+      // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
+      const QByteArrayView raw = reader.readField();
+      table_.addField(decoder.field(raw, reader.lastLine(), 4 * kFieldWidth));
+    }
     table_.endRecord();
   } while (table_.rowCount() < slotCount && !reader.atEnd());
-  overflow_ = reader.remainingLines();
+  for (QByteArrayView rest : reader.remainingLines()) overflow_ << decoder.decode(rest).toString();
 
   const QString stamp = fileStampOf(kDataFileName);
   if (!stamp.isEmpty()) FileStamp = stamp;

@@ -32,7 +32,7 @@ class RecordTable {
   void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }
   // Stores a record; each text is cut to 80 characters.
   void append(const std::array<QStringView, kFieldCount>& fields);
-  // The same, one field at a time: each text is copied when it is added.
+  // The same, one field at a time: each text is copied when it is added, raw bytes decoded.
   void beginRecord();
   void addField(QStringView text);
   void endRecord();

@@ -97,7 +97,22 @@ QStringView LineDecoder::decode(QByteArrayView line) {
   if (buffer_.size() < line.size()) buffer_.resize(std::max(line.size(), 2 * buffer_.size()));
   QChar* begin = buffer_.data();
   QChar* end = utf8_ ? decoder_.appendToBuffer(begin, line) : decodeCp1252(line, begin);
+  line_ = {};
   return QStringView(begin, end - begin);
+}
+
+QStringView LineDecoder::field(QByteArrayView field, QByteArrayView line, qsizetype maxBytes) {
+  if (line.data() != line_.data() || line.size() != line_.size()) {
+    const qsizetype chars = decode(line).size();
+    line_ = line;
+    lineIsAscii_ = chars == line.size() || !utf8_;
+  }
+  const qsizetype bytes = std::min(field.size(), maxBytes);
+  if (lineIsAscii_) return QStringView(buffer_.constData() + (field.data() - line.data()), bytes);
+  // Characters of several bytes: this field on its own.
+  if (fieldBuffer_.size() < bytes) fieldBuffer_.resize(bytes);
+  QChar* begin = fieldBuffer_.data();
+  return QStringView(begin, decoder_.appendToBuffer(begin, field.first(bytes)) - begin);
 }
 
 QString decodeText(QByteArrayView bytes) {
@@ -108,37 +123,29 @@ QString decodeText(QByteArrayView bytes) {
 std::vector<QStringView> splitLines(QStringView text) { return splitAtLineEnds(text); }
 
 std::vector<QByteArrayView> splitLines(QByteArrayView bytes) {
-  // Line ends are rare: look for them eight bytes at a time.
-  constexpr quint64 kOnes = 0x0101010101010101ull;
-  constexpr quint64 kHighs = 0x8080808080808080ull;
-  const auto hasByte = [](quint64 word, unsigned char b) {
-    const quint64 x = word ^ (kOnes * b);
-    return ((x - kOnes) & ~x & kHighs) != 0;
-  };
+  // Line ends are rare: memchr finds the next CR and the next LF, whichever comes first ends
+  // the line.
   std::vector<QByteArrayView> lines;
-  const char* data = bytes.data();
-  const qsizetype size = bytes.size();
-  qsizetype start = 0;
-  qsizetype i = 0;
-  while (i < size) {
-    if (i + 8 <= size) {
-      quint64 word;
-      std::memcpy(&word, data + i, 8);
-      if (!hasByte(word, '\n') && !hasByte(word, '\r')) {
-        i += 8;
-        continue;
-      }
+  const char* begin = bytes.data();
+  const char* end = begin + bytes.size();
+  const auto next = [end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  const char* cr = next(begin, '\r');
+  const char* lf = next(begin, '\n');
+  const char* start = begin;
+  while (start < end) {
+    const char* stop = std::min(cr, lf);
+    if (stop == end) {
+      lines.emplace_back(start, end);
+      break;
     }
-    const char c = data[i];
-    if (c != '\r' && c != '\n') {
-      ++i;
-      continue;
-    }
-    lines.push_back(bytes.sliced(start, i - start));
-    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
-    start = ++i;
+    lines.emplace_back(start, stop);
+    start = stop + ((stop == cr && stop + 1 == lf) ? 2 : 1);
+    if (cr < start) cr = next(start, '\r');
+    if (lf < start) lf = next(start, '\n');
   }
-  if (start < size) lines.push_back(bytes.sliced(start));
   return lines;
 }
 

@@ -26,11 +26,17 @@ class LineDecoder {
  public:
   explicit LineDecoder(bool utf8) : utf8_(utf8) {}
   QStringView decode(QByteArrayView line);
+  // A field of the given line, decoded; its first maxBytes bytes at the most. The line is
+  // decoded once for all its fields; valid until the next call.
+  QStringView field(QByteArrayView field, QByteArrayView line, qsizetype maxBytes);
 
  private:
   bool utf8_;
   QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
   QString buffer_;
+  QByteArrayView line_;   // the line buffer_ holds
+  bool lineIsAscii_ = false;  // then a byte offset is a character offset
+  QString fieldBuffer_;
 };
 
 // Builds the bytes of a text file: UTF-8, every line ended by CR LF.
