@@ -20,7 +20,6 @@ build: configure
 
 run: build
 	@mkdir -p "$(DATA)"
-	@cp -n resources/TAVELIN.HTM "$(DATA)/" 2>/dev/null || true
 	cd "$(DATA)" && "$(abspath $(BUILD))/src/app/tavelin"
 
 test: build
