@@ -16,28 +16,13 @@ QStringView trimBlanks(QStringView text) {
   return text.sliced(begin, end - begin);
 }
 
-QString quoteAndJoin(const std::array<QStringView, kFieldCount>& texts) {
-  qsizetype size = 3 * kFieldCount;
-  for (QStringView t : texts) size += t.size();
+QString BuildLineFromFields(const FieldTexts& typed) {
   QString line;
-  line.reserve(size);
   for (int k = 0; k < kFieldCount; ++k) {
     if (k > 0) line += QLatin1Char(',');
-    line += QLatin1Char('"');
-    line += texts[k];
-    line += QLatin1Char('"');
+    line += QLatin1Char('"') + ReplaceQuotes(typed[k]) + QLatin1Char('"');
   }
   return line;
-}
-
-QString BuildLineFromFields(const FieldTexts& typed) {
-  FieldTexts replaced;
-  std::array<QStringView, kFieldCount> views;
-  for (int k = 0; k < kFieldCount; ++k) {
-    replaced[k] = ReplaceQuotes(typed[k]);
-    views[k] = replaced[k];
-  }
-  return quoteAndJoin(views);
 }
 
 }  // namespace tavelin

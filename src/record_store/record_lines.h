@@ -19,9 +19,6 @@ QString ReplaceQuotes(QStringView text);
 // Leading and trailing spaces removed (only the space character counts as a blank).
 QStringView trimBlanks(QStringView text);
 
-// A data-file line: each text in double quotes, joined by commas, no line end.
-QString quoteAndJoin(const std::array<QStringView, kFieldCount>& texts);
-
 // The line for a record as typed: each text untrimmed, with its quotes replaced.
 QString BuildLineFromFields(const FieldTexts& typed);
 

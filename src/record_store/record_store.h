@@ -40,7 +40,7 @@ class RecordStore {
   // Rewrites DataFile with every row, then the appended line when given.
   std::optional<WriteError> SaveAll(const QString& appendedLine = {});
 
-  QString BuildRecordLine(int row) const { return table_.recordLine(row); }
+  QString BuildRecordLine(int row) const { return table_.BuildRecordLine(row); }
 
   // The modification time of a file as FileStamp holds it; empty when there is no such file.
   static QString fileStampOf(const QString& path);

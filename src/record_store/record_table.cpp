@@ -15,10 +15,10 @@ QString RecordTable::slot(int row, int field) const {
   return s.leftJustified(kFieldWidth, QLatin1Char(' '));
 }
 
-QString RecordTable::recordLine(int row) const {
-  std::array<QStringView, kFieldCount> values;
-  for (int k = 0; k < kFieldCount; ++k) values[k] = value(row, k);
-  return quoteAndJoin(values);
+QString RecordTable::BuildRecordLine(int row) const {
+  LineWriter out;
+  writeRecordLine(out, row);
+  return QString::fromUtf8(out.take().chopped(2));
 }
 
 void RecordTable::writeRecordLine(LineWriter& out, int row) const {
@@ -38,12 +38,6 @@ void RecordTable::writeRecordLine(LineWriter& out, int row) const {
   *p++ = '\r';
   *p++ = '\n';
   out.done(p);
-}
-
-void RecordTable::append(const std::array<QStringView, kFieldCount>& fields) {
-  beginRecord();
-  for (QStringView f : fields) addField(f);
-  endRecord();
 }
 
 void RecordTable::beginRecord() {

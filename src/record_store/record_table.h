@@ -23,16 +23,14 @@ class RecordTable {
   QStringView value(int row, int field) const { return trimBlanks(stored(row, field)); }
   // The slot as the fixed-width column holds it: exactly 80 characters.
   QString slot(int row, int field) const;
-  // The line BuildRecordLine writes for the row.
-  QString recordLine(int row) const;
-  // The same line, ended, onto a file being written.
+  // The data-file line for the row, ended, onto a file being written.
   void writeRecordLine(LineWriter& out, int row) const;
+  // The same line on its own, without its end.
+  QString BuildRecordLine(int row) const;
 
   void clear() { rows_.clear(); }
   void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }
-  // Stores a record; each text is cut to 80 characters.
-  void append(const std::array<QStringView, kFieldCount>& fields);
-  // The same, one field at a time: each text is copied when it is added, raw bytes decoded.
+  // Stores a record field by field; each text is cut to 80 characters and copied.
   void beginRecord();
   void addField(QStringView text);
   void endRecord();

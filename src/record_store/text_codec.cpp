@@ -25,26 +25,6 @@ QString decodeCp1252(QByteArrayView bytes) {
   return out;
 }
 
-inline char16_t code(QChar c) { return c.unicode(); }
-inline char16_t code(char c) { return static_cast<unsigned char>(c); }
-
-template <typename View>
-std::vector<View> splitAtLineEnds(View text) {
-  std::vector<View> lines;
-  const auto* data = text.data();
-  const qsizetype size = text.size();
-  qsizetype start = 0;
-  for (qsizetype i = 0; i < size; ++i) {
-    const char16_t c = code(data[i]);
-    if (c > u'\r' || (c != u'\r' && c != u'\n')) continue;
-    lines.push_back(text.sliced(start, i - start));
-    if (c == u'\r' && i + 1 < size && code(data[i + 1]) == u'\n') ++i;
-    start = i + 1;
-  }
-  if (start < size) lines.push_back(text.sliced(start));
-  return lines;
-}
-
 }  // namespace
 
 char16_t cp1252ToUnicode(unsigned char b) {
@@ -120,7 +100,20 @@ QString decodeText(QByteArrayView bytes) {
   return decodeCp1252(bytes);
 }
 
-std::vector<QStringView> splitLines(QStringView text) { return splitAtLineEnds(text); }
+std::vector<QStringView> splitLines(QStringView text) {
+  std::vector<QStringView> lines;
+  const qsizetype size = text.size();
+  qsizetype start = 0;
+  for (qsizetype i = 0; i < size; ++i) {
+    const char16_t c = text[i].unicode();
+    if (c > u'\r' || (c != u'\r' && c != u'\n')) continue;
+    lines.push_back(text.sliced(start, i - start));
+    if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n') ++i;
+    start = i + 1;
+  }
+  if (start < size) lines.push_back(text.sliced(start));
+  return lines;
+}
 
 std::vector<QByteArrayView> splitLines(QByteArrayView bytes) {
   // Line ends are rare: memchr finds the next CR and the next LF, whichever comes first ends

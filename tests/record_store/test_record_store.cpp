@@ -73,10 +73,13 @@ void RecordStoreTest::fieldsAndLines() {
   // A slot holds 80 characters, leading blanks included; what is written is trimmed.
   RecordTable table;
   const QString longName = QStringLiteral("  ") + QString(83, QLatin1Char('x'));
-  table.append({longName, u"a,b   "});
+  table.beginRecord();
+  table.addField(longName);
+  table.addField(u"a,b   ");
+  table.endRecord();
   QCOMPARE(table.slot(0, 0), QStringLiteral("  ") + QString(78, QLatin1Char('x')));
   QCOMPARE(table.slot(0, 1), QStringLiteral("a,b").leftJustified(80));
-  QCOMPARE(table.recordLine(0), line(QString(78, QLatin1Char('x')), "a,b"));
+  QCOMPARE(table.BuildRecordLine(0), line(QString(78, QLatin1Char('x')), "a,b"));
 
   QCOMPARE(decodeText("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
   QCOMPARE(decodeText("caf\xe9 \x80"), QStringLiteral("caf\u00e9 \u20ac"));  // Windows-1252
