@@ -16,6 +16,7 @@ namespace tavelin::main_window {
 
 void Mainform::Form_Load() {
   const QString configRoot = platform_.configRoot();
+  QDir().mkpath(configRoot);  // a new account may not have its configuration folder yet
   QDir().mkdir(configRoot + QStringLiteral("/malvek"));
   QDir().mkdir(fixedFolder(configRoot));
 

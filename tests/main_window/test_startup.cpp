@@ -41,6 +41,11 @@ void StartupTest::cleanMachine() {
   QVERIFY(w.isVisible() && !w.frmOptions().isVisible());
   QVERIFY(f.platform.fakeDialogs.shown.empty());
 
+  // A configuration folder that does not exist yet is made.
+  platform::FakePlatform fresh(f.env.configRoot() + QStringLiteral("/new/config"));
+  main_window::Mainform(fresh).Form_Load();
+  QCOMPARE(test::readFile(optionsFilePath(fresh.configRoot())), defaultOptionsFile());
+
   // A second start on the same folders reports nothing either.
   w.close();
   f.start();
