@@ -7,20 +7,20 @@
 namespace tavelin::bench {
 namespace {
 
-const char* const kGiven[] = {"Ann",   "Bram",   "Carla", "Dirk",    "Eva",    "Femke",  "Gert",
-                              "Hanna", "Ivo",    "Joost", "Karin",   "Lars",   "Marit",  "Nils",
-                              "Olga",  "Pieter", "Quinten", "Roos",  "Sven",   "Tineke", "Ulla",
-                              "Victor", "Wim",   "Yara",  "Anouk",   "Bas",    "Daan",   "Esther",
-                              "Floor", "Guus",   "Iris",  "Jesse",   "Lotte",  "Mees",   "Noor",
-                              "Rik",   "Sanne",  "Thijs", "Vera",    "Wouter"};
-const char* const kFamily[] = {"de Vries", "Jansen", "Bakker", "Visser", "Smit", "Meijer",
-                               "Mulder", "de Boer", "Bos", "Vos", "Peters", "Hendriks",
-                               "van Dijk", "Dekker", "Brouwer", "de Wit", "Dijkstra", "Smits",
-                               "de Graaf", "van der Meer", "Kok", "Jacobs", "Vermeulen", "Schouten"};
-const char* const kStreets[] = {"Kerkstraat", "Molenweg", "Dorpsstraat", "Stationsplein",
-                                "Schoolstraat", "Nieuwe Gracht", "Lindelaan", "Havenkade"};
+const char* const kGiven[] = {
+    "Ann",   "Bram",   "Carla", "Dirk", "Eva",   "Femke",  "Gert",    "Hanna",  "Ivo",   "Joost",
+    "Karin", "Lars",   "Marit", "Nils", "Olga",  "Pieter", "Quinten", "Roos",   "Sven",  "Tineke",
+    "Ulla",  "Victor", "Wim",   "Yara", "Anouk", "Bas",    "Daan",    "Esther", "Floor", "Guus",
+    "Iris",  "Jesse",  "Lotte", "Mees", "Noor",  "Rik",    "Sanne",   "Thijs",  "Vera",  "Wouter"};
+const char* const kFamily[] = {"de Vries", "Jansen",   "Bakker",    "Visser",   "Smit",
+                               "Meijer",   "Mulder",   "de Boer",   "Bos",      "Vos",
+                               "Peters",   "Hendriks", "van Dijk",  "Dekker",   "Brouwer",
+                               "de Wit",   "Dijkstra", "Smits",     "de Graaf", "van der Meer",
+                               "Kok",      "Jacobs",   "Vermeulen", "Schouten"};
+const char* const kStreets[] = {"Kerkstraat",   "Molenweg",      "Dorpsstraat", "Stationsplein",
+                                "Schoolstraat", "Nieuwe Gracht", "Lindelaan",   "Havenkade"};
 const char* const kTowns[] = {"Amsterdam", "Utrecht", "Leiden", "Groningen", "Zwolle",
-                              "Haarlem", "Delft", "Arnhem", "Breda", "Maastricht"};
+                              "Haarlem",   "Delft",   "Arnhem", "Breda",     "Maastricht"};
 
 template <size_t N>
 QString pick(QRandomGenerator& r, const char* const (&list)[N]) {

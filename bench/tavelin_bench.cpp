@@ -60,15 +60,16 @@ int main(int argc, char** argv) {
 
   if (mode == QLatin1String("load") || mode == QLatin1String("save")) {
     const bool load = mode == QLatin1String("load");
-    bench::Sandbox box(file, load ? bench::Sandbox::DataFile::Link : bench::Sandbox::DataFile::Copy);
+    bench::Sandbox box(file,
+                       load ? bench::Sandbox::DataFile::Link : bench::Sandbox::DataFile::Copy);
     RecordStore store(workFilePath(box.config.path()));
     if (load) {
       report("load", timeMs([&] { store.SortFile(); }));
       return 0;
     }
     store.SortFile();
-    const QString line = BuildLineFromFields({QStringLiteral("Zeno Newcomer"), {}, {}, {},
-                                              QStringLiteral("555 0199")});
+    const QString line = BuildLineFromFields(
+        {QStringLiteral("Zeno Newcomer"), {}, {}, {}, QStringLiteral("555 0199")});
     report("save", timeMs([&] {
              store.SaveAll(line);
              store.SortFile();

@@ -4,8 +4,8 @@
 #include <QCheckBox>
 #include <QTimer>
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench_support.h"

@@ -44,8 +44,7 @@ void Mainform::connectControls() {
   connect(List1, &NameList::selectionChangedTo, this, [this] { List1_Click(); });
   connect(List1, &NameList::doubleClickedRow, this, [this] { List1_DblClick(); });
   connect(List1, &NameList::keyDown, this, [this](int key) { List1_KeyDown(key); });
-  connect(List1, &NameList::rightButtonDown, this,
-          [this] { List1_MouseDown(Qt::RightButton); });
+  connect(List1, &NameList::rightButtonDown, this, [this] { List1_MouseDown(Qt::RightButton); });
   connect(menuItem(QStringLiteral("mnuQuit")), &QAction::triggered, this,
           [this] { mnuQuit_Click(); });
   connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
@@ -78,7 +77,9 @@ void Mainform::centreOnScreen() {
        available.top() + (available.height() - size.height()) / 2);
 }
 
-void Mainform::mnuQuit_Click() { EndProgram(); }
+void Mainform::mnuQuit_Click() {
+  EndProgram();
+}
 
 void Mainform::Command5_Click() {
   if (Command5->text() != QLatin1String("Clear")) {

@@ -12,7 +12,9 @@
 namespace tavelin::main_window {
 namespace {
 
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips) {
+  return (twips + 7) / 15;
+}
 
 void place(QWidget* w, int left, int top, int width, int height) {
   w->setGeometry(px(left), px(top), px(width), px(height));
@@ -118,23 +120,23 @@ void Mainform::buildControls() {
 
   Label5 = glyph(Frame1, "Label5", kEnvelope, 9, QStringLiteral("Send e-mail to name"), 615, 270,
                  210, 210);
-  Label3 = glyph(Frame1, "Label3", kTelephone, 9, QStringLiteral("Dial phone 1"), 615, 1417, 210,
-                 210);
-  Label10 = glyph(Frame1, "Label10", kTelephone, 9, QStringLiteral("Dial phone 2"), 620, 1687,
-                  210, 210);
-  Label11 = glyph(Frame1, "Label11", kTelephone, 9, QStringLiteral("Dial phone 3"), 620, 1920,
-                  210, 210);
-  Label12 = glyph(Frame1, "Label12", kTelephone, 9, QStringLiteral("Dial phone 4"), 620, 2227,
-                  210, 210);
+  Label3 =
+      glyph(Frame1, "Label3", kTelephone, 9, QStringLiteral("Dial phone 1"), 615, 1417, 210, 210);
+  Label10 =
+      glyph(Frame1, "Label10", kTelephone, 9, QStringLiteral("Dial phone 2"), 620, 1687, 210, 210);
+  Label11 =
+      glyph(Frame1, "Label11", kTelephone, 9, QStringLiteral("Dial phone 3"), 620, 1920, 210, 210);
+  Label12 =
+      glyph(Frame1, "Label12", kTelephone, 9, QStringLiteral("Dial phone 4"), 620, 2227, 210, 210);
   for (QLabel* dial : {Label3, Label10, Label11, Label12}) {
     dial->setToolTip(QStringLiteral("Click to dial"));
   }
-  Label6 = glyph(Frame1, "Label6", kEnvelope, 9, QStringLiteral("Send e-mail"), 620, 2527, 210,
-                 210);
-  Label8 = glyph(Frame1, "Label8", kSmile, 12, QStringLiteral("Open web address"), 620, 2807, 210,
-                 255);
-  Label13 = glyph(Frame1, "Label13", kNote, 12, QStringLiteral("Open attachment"), 624, 3120,
-                  168, 264);
+  Label6 =
+      glyph(Frame1, "Label6", kEnvelope, 9, QStringLiteral("Send e-mail"), 620, 2527, 210, 210);
+  Label8 =
+      glyph(Frame1, "Label8", kSmile, 12, QStringLiteral("Open web address"), 620, 2807, 210, 255);
+  Label13 =
+      glyph(Frame1, "Label13", kNote, 12, QStringLiteral("Open attachment"), 624, 3120, 168, 264);
 
   Command2 = button(Frame3, "Command2", QStringLiteral("Edit"), 120);
   Command3 = button(Frame3, "Command3", QStringLiteral("Delete"), 960);
@@ -152,8 +154,8 @@ void Mainform::buildControls() {
     setTabOrder(previous, box);
     previous = box;
   }
-  for (QPushButton* b : {Command2, Command3, Command4, Command6, Command7, Command9, Command8,
-                         Command1, Command5}) {
+  for (QPushButton* b :
+       {Command2, Command3, Command4, Command6, Command7, Command9, Command8, Command1, Command5}) {
     setTabOrder(previous, b);
     previous = b;
   }

@@ -84,7 +84,8 @@ void NameList::mousePressEvent(QMouseEvent* event) {
   QListView::mousePressEvent(event);
   // A click on the row that is already selected is still a click on it.
   const QModelIndex hit = indexAt(event->position().toPoint());
-  if (hit.isValid() && hit.row() == before && listIndex() == before) Q_EMIT selectionChangedTo(before);
+  if (hit.isValid() && hit.row() == before && listIndex() == before)
+    Q_EMIT selectionChangedTo(before);
 }
 
 void NameList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -14,8 +14,7 @@ void Mainform::ShowRecord() {
   SetBrowseMode();
 
   const int row = List1->listIndex();
-  const QString caption =
-      QStringLiteral("Record %1/%2").arg(row + 1).arg(listModel_->rowCount());
+  const QString caption = QStringLiteral("Record %1/%2").arg(row + 1).arg(listModel_->rowCount());
   if (Frame2->title() != caption) Frame2->setTitle(caption);
 
   const RecordTable& table = store_.table();

@@ -1,6 +1,6 @@
 // Start-up: everything Form_Load does, in order. A step that fails is skipped.
-#include <QDir>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 
 #include "dialer/stored_port_settings.h"

@@ -1,6 +1,5 @@
 #include "record_store/field_reader.h"
 
-
 namespace tavelin {
 namespace {
 

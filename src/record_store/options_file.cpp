@@ -60,7 +60,9 @@ QByteArray formatOptions(const OptionValues& values) {
 OptionValues parseOptions(QByteArrayView bytes) {
   const QString text = decodeText(bytes);
   const std::vector<QStringView> lines = splitLines(text);
-  const auto line = [&](size_t index) { return index < lines.size() ? lines[index] : QStringView(); };
+  const auto line = [&](size_t index) {
+    return index < lines.size() ? lines[index] : QStringView();
+  };
 
   OptionValues values;
   for (size_t i = 0; i < kFlagCount; ++i) values.flags[i] = readsAsOne(line(i)) ? 1 : 0;

@@ -34,7 +34,7 @@ class LineDecoder {
   bool utf8_;
   QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
   QString buffer_;
-  QByteArrayView line_;   // the line buffer_ holds
+  QByteArrayView line_;       // the line buffer_ holds
   bool lineIsAscii_ = false;  // then a byte offset is a character offset
   QString fieldBuffer_;
 };

@@ -13,7 +13,9 @@ void MainformFixture::writeDataFile(const QStringList& lines) {
   writeFile(env.workPath(kDataFileName), bytes);
 }
 
-QByteArray MainformFixture::dataFile() const { return readFile(env.workPath(kDataFileName)); }
+QByteArray MainformFixture::dataFile() const {
+  return readFile(env.workPath(kDataFileName));
+}
 
 main_window::Mainform& MainformFixture::start() {
   window = std::make_unique<main_window::Mainform>(platform);
@@ -28,7 +30,9 @@ QStringList MainformFixture::listNames() const {
   return names;
 }
 
-int MainformFixture::listIndex() const { return window->List1->listIndex(); }
+int MainformFixture::listIndex() const {
+  return window->List1->listIndex();
+}
 
 QStringList MainformFixture::fieldTexts() const {
   QStringList texts;

@@ -7,7 +7,9 @@ using namespace tavelin;
 
 namespace {
 
-bool bold(const QLineEdit* box) { return box->font().bold(); }
+bool bold(const QLineEdit* box) {
+  return box->font().bold();
+}
 
 }  // namespace
 
@@ -28,8 +30,9 @@ void RecordDisplayTest::showsSelectedRecord() {
                               QStringLiteral("555 %1").arg(i));
   }
   // Leading blanks of a stored value are kept in the list, dropped in the field.
-  lines << QStringLiteral("\"   Zed   \",\"street   \",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
-                          "\"\",\"\",\"\"");
+  lines << QStringLiteral(
+      "\"   Zed   \",\"street   \",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
+      "\"\",\"\",\"\"");
   f.writeDataFile(lines);
   auto& w = f.start();
   QCOMPARE(w.Frame2->title(), QStringLiteral("Record 1/121"));
@@ -56,7 +59,6 @@ void RecordDisplayTest::showsSelectedRecord() {
   QCOMPARE(w.Text[2]->text(), QString());
   QCOMPARE(w.Command3->text(), QStringLiteral("Delete"));
   QVERIFY(!w.Editing);
-
 }
 
 void RecordDisplayTest::keyboardNavigation() {
@@ -87,8 +89,8 @@ void RecordDisplayTest::keyboardNavigation() {
 
 void RecordDisplayTest::boldMarksAndEsc() {
   test::MainformFixture f;
-  f.writeDataFile({test::recordLine("Smith", "555", "js@smithy.org"),
-                   test::recordLine("Jones", "", "")});
+  f.writeDataFile(
+      {test::recordLine("Smith", "555", "js@smithy.org"), test::recordLine("Jones", "", "")});
   auto& w = f.start();
   QVERIFY(!bold(w.Text[0]));
   QVERIFY(!bold(w.Text[5]));  // no search string: even empty fields stay regular
@@ -116,8 +118,8 @@ void RecordDisplayTest::boldMarksAndEsc() {
 
 void RecordDisplayTest::attachmentMark() {
   test::MainformFixture f;
-  f.writeDataFile({test::recordLine("Ann Example"), test::recordLine("Bo"),
-                   test::recordLine("../etc/passwd")});
+  f.writeDataFile(
+      {test::recordLine("Ann Example"), test::recordLine("Bo"), test::recordLine("../etc/passwd")});
   test::writeFile(f.env.workPath("Ann Example.ATA"), "note\r\n");
   auto& w = f.start();
   QCOMPARE(f.listNames(), (QStringList{"../etc/passwd", "Ann Example", "Bo"}));

@@ -68,8 +68,9 @@ void RecordStoreTest::fieldsAndLines() {
   FieldTexts typed;
   typed[0] = QStringLiteral("  Ann \"A\" ");
   typed[8] = QStringLiteral("a,b");
-  QCOMPARE(BuildLineFromFields(typed), QStringLiteral("\"  Ann 'A' \",\"\",\"\",\"\",\"\",\"\","
-                                                      "\"\",\"\",\"a,b\",\"\",\"\",\"\",\"\",\"\""));
+  QCOMPARE(BuildLineFromFields(typed),
+           QStringLiteral("\"  Ann 'A' \",\"\",\"\",\"\",\"\",\"\","
+                          "\"\",\"\",\"a,b\",\"\",\"\",\"\",\"\",\"\""));
   // A slot holds 80 characters, leading blanks included; what is written is trimmed.
   RecordTable table;
   const QString longName = QStringLiteral("  ") + QString(83, QLatin1Char('x'));

@@ -40,6 +40,8 @@ std::unique_ptr<SerialPort> FakePlatform::createSerialPort() {
   return std::make_unique<QtSerialPort>();
 }
 
-void FakePlatform::processEvents() { QCoreApplication::processEvents(); }
+void FakePlatform::processEvents() {
+  QCoreApplication::processEvents();
+}
 
 }  // namespace tavelin::platform

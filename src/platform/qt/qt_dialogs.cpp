@@ -9,21 +9,30 @@ namespace {
 
 QMessageBox::StandardButton toQt(Button b) {
   switch (b) {
-    case Button::Ok: return QMessageBox::Ok;
-    case Button::Cancel: return QMessageBox::Cancel;
-    case Button::Yes: return QMessageBox::Yes;
-    case Button::No: return QMessageBox::No;
+    case Button::Ok:
+      return QMessageBox::Ok;
+    case Button::Cancel:
+      return QMessageBox::Cancel;
+    case Button::Yes:
+      return QMessageBox::Yes;
+    case Button::No:
+      return QMessageBox::No;
   }
   return QMessageBox::Ok;
 }
 
 QMessageBox::Icon toQt(Icon icon) {
   switch (icon) {
-    case Icon::None: return QMessageBox::NoIcon;
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Information: return QMessageBox::Information;
+    case Icon::None:
+      return QMessageBox::NoIcon;
+    case Icon::Critical:
+      return QMessageBox::Critical;
+    case Icon::Question:
+      return QMessageBox::Question;
+    case Icon::Exclamation:
+      return QMessageBox::Warning;
+    case Icon::Information:
+      return QMessageBox::Information;
   }
   return QMessageBox::NoIcon;
 }
@@ -56,10 +65,16 @@ Button QtDialogs::message(const Message& m) {
   }
   box.setDefaultButton(toQt(m.defaultButton));
   switch (box.exec()) {
-    case QMessageBox::Ok: return Button::Ok;
-    case QMessageBox::Yes: return Button::Yes;
-    case QMessageBox::No: return Button::No;
-    default: return m.buttons == Buttons::Ok ? Button::Ok : m.buttons == Buttons::YesNo ? Button::No : Button::Cancel;
+    case QMessageBox::Ok:
+      return Button::Ok;
+    case QMessageBox::Yes:
+      return Button::Yes;
+    case QMessageBox::No:
+      return Button::No;
+    default:
+      return m.buttons == Buttons::Ok      ? Button::Ok
+             : m.buttons == Buttons::YesNo ? Button::No
+                                           : Button::Cancel;
   }
 }
 

@@ -51,6 +51,8 @@ class QtPlatform final : public Platform {
 
 }  // namespace
 
-std::unique_ptr<Platform> createPlatform() { return std::make_unique<QtPlatform>(); }
+std::unique_ptr<Platform> createPlatform() {
+  return std::make_unique<QtPlatform>();
+}
 
 }  // namespace tavelin::platform

@@ -5,29 +5,40 @@ namespace {
 
 QSerialPort::Parity toQt(Parity p) {
   switch (p) {
-    case Parity::None: return QSerialPort::NoParity;
-    case Parity::Even: return QSerialPort::EvenParity;
-    case Parity::Odd: return QSerialPort::OddParity;
-    case Parity::Mark: return QSerialPort::MarkParity;
-    case Parity::Space: return QSerialPort::SpaceParity;
+    case Parity::None:
+      return QSerialPort::NoParity;
+    case Parity::Even:
+      return QSerialPort::EvenParity;
+    case Parity::Odd:
+      return QSerialPort::OddParity;
+    case Parity::Mark:
+      return QSerialPort::MarkParity;
+    case Parity::Space:
+      return QSerialPort::SpaceParity;
   }
   return QSerialPort::NoParity;
 }
 
 QSerialPort::StopBits toQt(StopBits s) {
   switch (s) {
-    case StopBits::One: return QSerialPort::OneStop;
-    case StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
-    case StopBits::Two: return QSerialPort::TwoStop;
+    case StopBits::One:
+      return QSerialPort::OneStop;
+    case StopBits::OneAndHalf:
+      return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+      return QSerialPort::TwoStop;
   }
   return QSerialPort::OneStop;
 }
 
 QSerialPort::FlowControl toQt(FlowControl f) {
   switch (f) {
-    case FlowControl::None: return QSerialPort::NoFlowControl;
-    case FlowControl::XonXoff: return QSerialPort::SoftwareControl;
-    case FlowControl::RtsCts: return QSerialPort::HardwareControl;
+    case FlowControl::None:
+      return QSerialPort::NoFlowControl;
+    case FlowControl::XonXoff:
+      return QSerialPort::SoftwareControl;
+    case FlowControl::RtsCts:
+      return QSerialPort::HardwareControl;
   }
   return QSerialPort::NoFlowControl;
 }
@@ -51,9 +62,13 @@ bool QtSerialPort::open(const QString& device, const LineSettings& line, FlowCon
   return true;
 }
 
-void QtSerialPort::close() { port_.close(); }
+void QtSerialPort::close() {
+  port_.close();
+}
 
-bool QtSerialPort::isOpen() const { return port_.isOpen(); }
+bool QtSerialPort::isOpen() const {
+  return port_.isOpen();
+}
 
 bool QtSerialPort::write(const QByteArray& bytes) {
   if (port_.write(bytes) != bytes.size()) return false;
