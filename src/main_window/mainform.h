@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "dialer/comm_control.h"
+#include "main_window/record_view.h"
 #include "record_store/record_store.h"
 
 class QAction;
@@ -29,7 +30,7 @@ class NameListModel;
 
 // The main window: the name list beside the fourteen fields of the selected record, the nine
 // buttons and the menu bar. It owns the record store and the form-level state for the run.
-class Mainform final : public QMainWindow {
+class Mainform final : public QMainWindow, public RecordView {
   Q_OBJECT
  public:
   explicit Mainform(platform::Platform& platform, QWidget* parent = nullptr);
@@ -87,6 +88,16 @@ class Mainform final : public QMainWindow {
 
   // One message naming a file that could not be written; nothing was changed.
   void reportWriteError(const WriteError& error);
+
+  // The narrow view the subsystems get.
+  QString fieldText(int field) const override;
+  void setFieldText(int field, const QString& text) override;
+  bool isAddingOrEditing() const override { return Adding || Editing; }
+  bool isCancelShown() const override;
+  int selectedRow() const override;
+  void focusList() override;
+  void showSelectedRecord() override { List1_Click(); }
+  void setBusy(bool busy) override;
 
   platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }

@@ -7,6 +7,7 @@ namespace tavelin::platform {
 
 class Clock;
 class Dialogs;
+class Launcher;
 class SerialPort;
 class SettingsStore;
 
@@ -19,6 +20,8 @@ class Platform {
   virtual Dialogs& dialogs() = 0;
   virtual Clock& clock() = 0;
   virtual SettingsStore& settings() = 0;
+  // One launcher for every program the subsystems start.
+  virtual Launcher& launcher() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -36,6 +36,12 @@ void FakeDialogs::clear() {
   inputsShown.clear();
 }
 
+bool FakeLauncher::start(const QString& program, const QStringList& arguments) {
+  if (program.isEmpty() || failing.contains(program)) return false;
+  started.push_back({program, arguments});
+  return true;
+}
+
 std::unique_ptr<SerialPort> FakePlatform::createSerialPort() {
   return std::make_unique<QtSerialPort>();
 }

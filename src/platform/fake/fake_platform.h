@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/launcher.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
 
@@ -49,6 +50,22 @@ class FakeSettingsStore final : public SettingsStore {
   QMap<QString, QString> values;  // "Group/Key" -> text
 };
 
+// Records what would have been started. findProgram knows the names in onPath; a program
+// named in failing does not start.
+class FakeLauncher final : public Launcher {
+ public:
+  bool start(const QString& program, const QStringList& arguments) override;
+  QString findProgram(const QString& name) const override { return onPath.value(name); }
+
+  struct Start {
+    QString program;
+    QStringList arguments;
+  };
+  std::vector<Start> started;
+  QMap<QString, QString> onPath;  // name -> full path
+  QStringList failing;
+};
+
 // Fakes for every service but the serial port, which is the real one (tests use a
 // pseudo-terminal) and the event processing, which is Qt's.
 class FakePlatform final : public Platform {
@@ -58,6 +75,7 @@ class FakePlatform final : public Platform {
   Dialogs& dialogs() override { return fakeDialogs; }
   Clock& clock() override { return fakeClock; }
   SettingsStore& settings() override { return fakeSettings; }
+  Launcher& launcher() override { return fakeLauncher; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -65,6 +83,7 @@ class FakePlatform final : public Platform {
   FakeDialogs fakeDialogs;
   FakeClock fakeClock;
   FakeSettingsStore fakeSettings;
+  FakeLauncher fakeLauncher;
 
  private:
   QString configRoot_;

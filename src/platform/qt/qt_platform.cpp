@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/settings_store.h"
 
@@ -35,6 +36,7 @@ class QtPlatform final : public Platform {
   Dialogs& dialogs() override { return dialogs_; }
   Clock& clock() override { return clock_; }
   SettingsStore& settings() override { return settings_; }
+  Launcher& launcher() override { return launcher_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -47,6 +49,7 @@ class QtPlatform final : public Platform {
   QtDialogs dialogs_;
   QtClock clock_;
   QtSettingsStore settings_;
+  QtLauncher launcher_;
 };
 
 }  // namespace
