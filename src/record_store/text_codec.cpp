@@ -88,7 +88,10 @@ QStringView LineDecoder::field(QByteArrayView field, QByteArrayView line, qsizet
     lineIsAscii_ = chars == line.size() || !utf8_;
   }
   const qsizetype bytes = std::min(field.size(), maxBytes);
-  if (lineIsAscii_) return QStringView(buffer_.constData() + (field.data() - line.data()), bytes);
+  if (bytes == 0) return {};
+  // The field lies inside the line: its place there is an index into the decoded line.
+  const qsizetype offset = field.data() - line.data();
+  if (lineIsAscii_) return QStringView(buffer_.constData() + offset, bytes);
   // Characters of several bytes: this field on its own.
   if (fieldBuffer_.size() < bytes) fieldBuffer_.resize(bytes);
   QChar* begin = fieldBuffer_.data();
@@ -117,25 +120,28 @@ std::vector<QStringView> splitLines(QStringView text) {
 
 std::vector<QByteArrayView> splitLines(QByteArrayView bytes) {
   // Line ends are rare: memchr finds the next CR and the next LF, whichever comes first ends
-  // the line.
+  // the line. Positions are indices into the bytes, so nothing is read past their end.
   std::vector<QByteArrayView> lines;
-  const char* begin = bytes.data();
-  const char* end = begin + bytes.size();
-  const auto next = [end](const char* from, char c) {
-    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
+  const qsizetype size = bytes.size();
+  if (size == 0) return lines;
+  const char* data = bytes.data();
+  const auto next = [data, size](qsizetype from, char c) {
+    if (from >= size) return size;
+    const void* hit = std::memchr(data + from, c, static_cast<size_t>(size - from));
+    return hit ? static_cast<qsizetype>(static_cast<const char*>(hit) - data) : size;
   };
-  const char* cr = next(begin, '\r');
-  const char* lf = next(begin, '\n');
-  const char* start = begin;
-  while (start < end) {
-    const char* stop = std::min(cr, lf);
-    if (stop == end) {
-      lines.emplace_back(start, end);
+  qsizetype cr = next(0, '\r');
+  qsizetype lf = next(0, '\n');
+  qsizetype start = 0;
+  while (start < size) {
+    const qsizetype stop = std::min(cr, lf);
+    if (stop == size) {
+      lines.push_back(bytes.sliced(start));
       break;
     }
-    lines.emplace_back(start, stop);
-    start = stop + ((stop == cr && stop + 1 == lf) ? 2 : 1);
+    lines.push_back(bytes.sliced(start, stop - start));
+    const bool crlf = stop == cr && stop + 1 < size && data[stop + 1] == '\n';
+    start = stop + (crlf ? 2 : 1);
     if (cr < start) cr = next(start, '\r');
     if (lf < start) lf = next(start, '\n');
   }
