@@ -54,6 +54,15 @@ void Mainform::SortFile() {
   listModel_->beginReload();
   const RecordStore::LoadResult result = store_.SortFile();
   listModel_->endReload();
+  if (!result.unreadable.isEmpty()) {
+    const QString path = QDir::toNativeSeparators(QFileInfo(store_.DataFile).absoluteFilePath());
+    platform::showMessage(platform_.dialogs(),
+                          QStringLiteral("The address book \"%1\" could not be read (%2). Its "
+                                         "records are not shown, and nothing will be written "
+                                         "over it.")
+                              .arg(path, result.unreadable),
+                          Buttons::Ok, Icon::Critical);
+  }
   if (result.limitReached) {
     platform::showMessage(platform_.dialogs(), QStringLiteral("Maximum number of records reached!"),
                           Buttons::Ok, Icon::Critical);

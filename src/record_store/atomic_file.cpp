@@ -8,10 +8,17 @@ namespace tavelin {
 std::optional<WriteError> writeFileAtomically(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return WriteError{path, file.errorString()};
-  if (file.write(bytes) != bytes.size()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return WriteError{path, reason};
+  // A short write says nothing of its reason; the next write of the rest fails with it
+  // ("No space left on device").
+  qsizetype written = 0;
+  while (written < bytes.size()) {
+    const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+    if (n <= 0) {
+      const QString reason = file.errorString();
+      file.cancelWriting();
+      return WriteError{path, reason};
+    }
+    written += n;
   }
   if (!file.commit()) return WriteError{path, file.errorString()};
   return std::nullopt;

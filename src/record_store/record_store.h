@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -29,10 +30,15 @@ class RecordStore {
 
   struct LoadResult {
     bool limitReached = false;  // the table is full: "Maximum number of records reached!"
+    // Why the file could not be read; empty when it was (or when there is no file yet).
+    QString unreadable;
   };
   // Reads DataFile, sorts its lines without regard to case, writes them to the work file and
-  // loads them into the table. A missing or empty file loads as one blank record. Records past
-  // the table's limit are kept aside and written back by every save.
+  // loads them into the table. A missing or empty file loads as one blank record. Lines that
+  // are no record, and records past the table's limit, are kept aside and written back as
+  // they stand by every save; so is a record whose fields the table cannot hold whole.
+  // A file that cannot be read loads as one blank record, and no save writes over it (nor a
+  // backup from it) until a load succeeds.
   LoadResult SortFile();
 
   // Rewrites DataFile with every row but selectedRow, then the appended line when given.
@@ -47,11 +53,15 @@ class RecordStore {
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
-  void writeWorkFile(const std::vector<QByteArrayView>& lines, bool utf8) const;
+  QString readDataFile(QByteArray& bytes) const;
+  void writeWorkFile(const std::vector<QByteArrayView>& records,
+                     const std::vector<QByteArrayView>& kept, bool utf8) const;
 
   QString workFile_;
   RecordTable table_;
-  QStringList overflow_;  // lines that did not fit the table, in sort order
+  QStringList untabled_;          // records past the limit, then the other lines, in sort order
+  QHash<int, QString> verbatim_;  // rows whose line holds more than the table shows
+  QString unreadable_;            // why the last load could not read the file
 };
 
 }  // namespace tavelin

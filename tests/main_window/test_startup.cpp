@@ -22,6 +22,7 @@ class StartupTest : public QObject {
   void loadsSortedFileAndAutoBackup();
   void windowModel();
   void ways_to_end();
+  void unreadableDataFile();
 };
 
 // First start: folders and the default options file appear, one blank row, no messages; a
@@ -144,6 +145,31 @@ void StartupTest::ways_to_end() {
     QCOMPARE(ended.count(), 1);
     QVERIFY(f.platform.fakeDialogs.shown.empty());
   }
+}
+
+// A data file that cannot be read is named at start, and neither a save nor a backup
+// replaces it.
+void StartupTest::unreadableDataFile() {
+  test::MainformFixture f;
+  QVERIFY(QDir().mkdir(f.env.workPath(kDataFileName)));
+  auto& w = f.start();
+  QCOMPARE(f.platform.fakeDialogs.shown.size(), size_t(1));
+  const platform::Message& shown = f.platform.fakeDialogs.shown.front();
+  QCOMPARE(shown.icon, Icon::Critical);
+  QCOMPARE(shown.text, QStringLiteral("The address book \"%1\" could not be read (it is a "
+                                      "folder). Its records are not shown, and nothing will be "
+                                      "written over it.")
+                           .arg(QDir::toNativeSeparators(f.env.workPath(kDataFileName))));
+  QCOMPARE(f.listNames(), QStringList{QString()});
+
+  f.platform.fakeDialogs.clear();
+  f.platform.fakeDialogs.answers = {platform::Button::Yes};
+  w.BackupFile();
+  QCOMPARE(f.platform.fakeDialogs.shown.size(), size_t(2));
+  QVERIFY(f.platform.fakeDialogs.shown.back().text.contains(
+      u"(TAVELIN.FIL could not be read: it is a folder). Nothing was changed."));
+  QVERIFY(!QFile::exists(f.env.workPath(kBackupFileName)));
+  QVERIFY(QFileInfo(f.env.workPath(kDataFileName)).isDir());
 }
 
 QTEST_MAIN(StartupTest)

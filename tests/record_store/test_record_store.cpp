@@ -2,7 +2,7 @@
 #include <QFile>
 #include <QTest>
 
-#include "record_store/field_reader.h"
+#include "record_store/line_reader.h"
 #include "record_store/line_sort.h"
 #include "record_store/record_store.h"
 #include "support/test_env.h"
@@ -30,12 +30,20 @@ QStringList namesOf(const RecordStore& store) {
   return names;
 }
 
-QStringList readAll(QByteArrayView text) {
-  const std::vector<QByteArrayView> lines = splitLines(text);
-  FieldReader reader(lines);
+// The fields of a line, or its kind when it is no record.
+QStringList fieldsOf(QByteArrayView line) {
+  const ReadLine read = readLine(line, true);
+  if (read.kind == LineKind::Blank) return {"(blank)"};
+  if (read.kind == LineKind::Kept) return {"(kept)"};
   QStringList fields;
-  while (!reader.atEnd()) fields << QString::fromLatin1(reader.readField());
+  for (QByteArrayView f : read.fields) fields << QString::fromUtf8(f);
   return fields;
+}
+
+QByteArray quotedLine(const QByteArray& first) {
+  QByteArray line = QByteArray("\"") + first + QByteArray("\"");
+  for (int k = 1; k < 14; ++k) line += ",\"\"";
+  return line;
 }
 
 // A store on a private working directory and config folder.
@@ -55,15 +63,34 @@ class RecordStoreTest : public QObject {
   void missingFileAndWriters();
   void recordLimitKeepsEveryRecord();
   void failedWriteChangesNothing();
-  void hostileBytes();
 };
 
 void RecordStoreTest::fieldsAndLines() {
-  // Quoted fields end at the quote and skip to the comma; fields run across lines; an empty line
-  // is one empty field; an unclosed quote ends at its line.
-  QCOMPARE(readAll("\"a,b\"xx,  c , \"d\""), (QStringList{"a,b", "c ", "d"}));
-  QCOMPARE(readAll("a,b\r\n\r\nc\rd\ne"), (QStringList{"a", "b", "", "c", "d", "e"}));
-  QCOMPARE(readAll("\"open,x\r\n\"next\""), (QStringList{"open,x", "next"}));
+  // Quoted fields end at the quote, blanks around them are skipped, unquoted fields run to the
+  // comma; only a line of exactly fourteen fields that loses nothing but blanks is a record.
+  QStringList expected(14);
+  expected[0] = "a,b";
+  expected[1] = "c ";
+  QCOMPARE(fieldsOf("  \"a,b\"  ,  c ,,,,,,,,,,,,"), expected);
+  QCOMPARE(fieldsOf("   "), QStringList{"(blank)"});
+  QCOMPARE(fieldsOf(""), QStringList{"(blank)"});
+  const QByteArray nul("\"a\0\",,,,,,,,,,,,,", 17);
+  for (const QByteArray& kept :
+       QByteArrayList{"\"Ida Single\"", "a,b,c,d,e", ",,,,,,,,,,,,,,,,,,,",
+                      "\"Gus \"the\" Third\",,,,,,,,,,,,,", "\"Hal\"Extra,,,,,,,,,,,,,",
+                      "\"open,,,,,,,,,,,,,", "a\"b,,,,,,,,,,,,,", nul}) {
+    QVERIFY2(fieldsOf(kept) == QStringList{"(kept)"}, kept.constData());
+  }
+  const ReadLine loose = readLine(" Ann ,,,,\"555\" ,,,,,,,,,", true);
+  QVERIFY(loose.kind == LineKind::Record && !loose.cut);
+  QCOMPARE(loose.fields[0], "Ann ");  // blanks before a field are skipped
+  QCOMPARE(loose.fields[4], "555");
+  // 80 characters, not bytes: 80 two-byte letters fit, 81 are cut, blanks past 80 are not.
+  const QByteArray e80 = QString(80, QChar(0xe9)).toUtf8();
+  QVERIFY(!readLine(quotedLine(e80), true).cut);
+  QVERIFY(readLine(quotedLine(e80 + "\xc3\xa9"), true).cut);
+  const ReadLine padded = readLine(quotedLine(e80 + "   "), true);
+  QVERIFY(padded.kind == LineKind::Record && !padded.cut);
 
   FieldTexts typed;
   typed[0] = QStringLiteral("  Ann \"A\" ");
@@ -187,26 +214,6 @@ void RecordStoreTest::failedWriteChangesNothing() {
   QVERIFY(QFileInfo(QStringLiteral("blocked")).isDir());
   QCOMPARE(f.store.rowCount(), 2);
   QCOMPARE(test::readFile(kDataFileName), fileOf({line("Ann"), line("Bram")}));
-}
-
-void RecordStoreTest::hostileBytes() {
-  Fixture f;
-  static const char kHead[] = "\"unbalanced,\"\0nul\",x\r\rCR only\"\xff\xfe bad utf8\r\n";
-  QByteArray bytes(kHead, sizeof kHead - 1);
-  bytes += QByteArray(1 << 20, 'z') + "\n\"last\"";
-  bytes.insert(5, '\0');
-  test::writeFile(kDataFileName, bytes);
-  f.store.SortFile();
-  // Sorted, the empty line comes first and gives the first field; the rest follow the rules.
-  QCOMPARE(f.store.rowCount(), 1);
-  const RecordTable& t = f.store.table();
-  QCOMPARE(t.value(0, 0), u"");
-  QCOMPARE(t.value(0, 1), u"last");
-  QCOMPARE(t.value(0, 2), QStringView(u"unba\0lanced,", 12));
-  QCOMPARE(t.value(0, 3), u"x");  // the rest of a closed quote up to the comma is skipped
-  QCOMPARE(t.value(0, 4), QStringView(u"CR only\"\u00ff\u00fe bad utf8"));
-  QCOMPARE(t.value(0, 5), QString(80, QLatin1Char('z')));
-  QVERIFY(!f.store.SaveAll());
 }
 
 QTEST_GUILESS_MAIN(RecordStoreTest)
