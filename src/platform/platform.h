@@ -5,6 +5,7 @@
 
 namespace tavelin::platform {
 
+class Clipboard;
 class Clock;
 class Dialogs;
 class Launcher;
@@ -25,6 +26,7 @@ class Platform {
   virtual Launcher& launcher() = 0;
   // The one printer of the run: the printer and font chosen hold until the program ends.
   virtual Printer& printer() = 0;
+  virtual Clipboard& clipboard() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/fake/fake_clipboard.h"
 #include "platform/fake/fake_printer.h"
 #include "platform/launcher.h"
 #include "platform/platform.h"
@@ -78,6 +79,7 @@ class FakePlatform final : public Platform {
   SettingsStore& settings() override { return fakeSettings; }
   Launcher& launcher() override { return fakeLauncher; }
   Printer& printer() override { return fakePrinter; }
+  Clipboard& clipboard() override { return fakeClipboard; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -87,6 +89,7 @@ class FakePlatform final : public Platform {
   FakeSettingsStore fakeSettings;
   FakeLauncher fakeLauncher;
   FakePrinter fakePrinter;
+  FakeClipboard fakeClipboard;
 
  private:
   QString configRoot_;

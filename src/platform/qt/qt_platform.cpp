@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_printer.h"
@@ -39,6 +40,7 @@ class QtPlatform final : public Platform {
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
   Printer& printer() override { return printer_; }
+  Clipboard& clipboard() override { return clipboard_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -53,6 +55,7 @@ class QtPlatform final : public Platform {
   QtSettingsStore settings_;
   QtLauncher launcher_;
   QtPrinter printer_{settings_};
+  QtClipboard clipboard_;
 };
 
 }  // namespace
