@@ -11,9 +11,9 @@
 
 #include "attachments/attachments.h"
 #include "main_window/name_list.h"
+#include "options/frm_options.h"
 #include "output/clipboard_exchange.h"
 #include "output/printing.h"
-#include "options/frm_options.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"

@@ -124,6 +124,17 @@ void AttachmentsTest::openExistingAndFailedStart() {
                                              "Could not start the text editor \"" +
                                                  env.workPath("no-such-editor") + "\"."}));
   QCOMPARE(rig.dialogs.shown.back().icon, Icon::Critical);
+
+  // A name taken by a folder cannot be opened: said so, and nothing else happens.
+  QVERIFY(QDir::current().mkdir("Cy.ATA"));
+  rig.view.fields[0] = "Cy";
+  rig.dialogs.clear();
+  rig.notes.Label13_Click();
+  QCOMPARE(rig.dialogs.shown.size(), 1u);
+  QVERIFY2(
+      rig.dialogs.shown[0].text.startsWith("Could not open the file \"" + env.workPath("Cy.ATA")),
+      qPrintable(rig.dialogs.shown[0].text));
+  QVERIFY(QFileInfo(env.workPath("Cy.ATA")).isDir());
 }
 
 void AttachmentsTest::nothingWithoutNameOrWhileEditing() {

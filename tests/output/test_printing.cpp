@@ -57,7 +57,6 @@ class PrintingTest : public QObject {
   void printAll();
   void refusedWhileAddingOrEditing();
   void failedJobIsReported();
-  void fontAndPrinterDialogs();
   void toPdf();
 
  private:
@@ -155,32 +154,6 @@ void PrintingTest::failedJobIsReported() {
   QVERIFY(!rig.view.busy);
   rig.printing.mnuCurrent_Click();
   QCOMPARE(rig.dialogs.shown.size(), 3u);
-}
-
-// The chosen font holds for every later print; Cancel changes nothing.
-void PrintingTest::fontAndPrinterDialogs() {
-  platform::FakePrinter printer;
-  Rig rig(printer);
-  const PrinterFont start = printer.font();
-  const PrinterFont chosen{"DejaVu Serif", 12, true, true};
-  printer.fontChoices = {std::nullopt, chosen};
-  rig.printing.mnuSetFont_Click();
-  QCOMPARE(printer.font(), start);
-  rig.printing.mnuSetFont_Click();
-  QCOMPARE(printer.fontDialogPresets.size(), 2u);
-  QCOMPARE(printer.font(), chosen);
-  rig.dialogs.answers = {Button::Yes};
-  rig.printing.mnuCurrent_Click();
-  rig.printing.mnuAll_Click();
-  QCOMPARE(printer.printed.size(), 4u);
-  for (const auto& p : printer.printed) QCOMPARE(p.font, chosen);
-
-  printer.printerChoices = {QString(), "office"};
-  rig.printing.mnuSetPrinter_Click();
-  QCOMPARE(printer.chosenPrinter, QString());
-  rig.printing.mnuSetPrinter_Click();
-  QCOMPARE(printer.chosenPrinter, "office");
-  QCOMPARE(printer.printerDialogs, 2);
 }
 
 // On paper (a PDF here): fourteen labelled lines a record, values in one column, records in
