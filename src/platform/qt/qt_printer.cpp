@@ -121,6 +121,7 @@ bool QtPrinter::endDoc(QString* error) {
   qprinter();
   if (!chosen_ && !applySetting(error)) return false;
 
+  printer_->setDocName(QStringLiteral("Tavelin"));
   QPainter painter;
   if (!painter.begin(printer_.get())) {
     if (error) {
