@@ -9,8 +9,11 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "attachments/attachments.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
+#include "output/clipboard_exchange.h"
+#include "output/printing.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
@@ -35,6 +38,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectEditing();
   connectFieldKeys();
   connectSearch();
+  connectOutputAndAttachments();
   createTimer1();
 }
 

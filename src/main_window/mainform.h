@@ -22,6 +22,13 @@ class Platform;
 namespace tavelin::options {
 class FrmOptions;
 }
+namespace tavelin::output {
+class ClipboardExchange;
+class Printing;
+}  // namespace tavelin::output
+namespace tavelin::attachments {
+class Attachments;
+}
 
 namespace tavelin::main_window {
 
@@ -144,6 +151,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectEditing();
   void connectFieldKeys();
   void connectSearch();
+  void connectOutputAndAttachments();
   void createTimer1();
   void centreOnScreen();
   void autoBackup();
@@ -153,6 +161,9 @@ class Mainform final : public QMainWindow, public RecordView {
   RecordStore store_;
   dialer::CommControl MSComm1_;
   std::unique_ptr<options::FrmOptions> frmOptions_;
+  std::unique_ptr<output::Printing> printing_;
+  std::unique_ptr<output::ClipboardExchange> clipboardExchange_;
+  std::unique_ptr<attachments::Attachments> attachments_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen

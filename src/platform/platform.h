@@ -5,9 +5,11 @@
 
 namespace tavelin::platform {
 
+class Clipboard;
 class Clock;
 class Dialogs;
 class Launcher;
+class Printer;
 class SerialPort;
 class SettingsStore;
 
@@ -22,6 +24,9 @@ class Platform {
   virtual SettingsStore& settings() = 0;
   // One launcher for every program the subsystems start.
   virtual Launcher& launcher() = 0;
+  // The one printer of the run: the printer and font chosen hold until the program ends.
+  virtual Printer& printer() = 0;
+  virtual Clipboard& clipboard() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -9,6 +9,8 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/fake/fake_clipboard.h"
+#include "platform/fake/fake_printer.h"
 #include "platform/launcher.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
@@ -76,6 +78,8 @@ class FakePlatform final : public Platform {
   Clock& clock() override { return fakeClock; }
   SettingsStore& settings() override { return fakeSettings; }
   Launcher& launcher() override { return fakeLauncher; }
+  Printer& printer() override { return fakePrinter; }
+  Clipboard& clipboard() override { return fakeClipboard; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -84,6 +88,8 @@ class FakePlatform final : public Platform {
   FakeClock fakeClock;
   FakeSettingsStore fakeSettings;
   FakeLauncher fakeLauncher;
+  FakePrinter fakePrinter;
+  FakeClipboard fakeClipboard;
 
  private:
   QString configRoot_;

@@ -5,8 +5,10 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
+#include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/settings_store.h"
 
@@ -37,6 +39,8 @@ class QtPlatform final : public Platform {
   Clock& clock() override { return clock_; }
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
+  Printer& printer() override { return printer_; }
+  Clipboard& clipboard() override { return clipboard_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -50,6 +54,8 @@ class QtPlatform final : public Platform {
   QtClock clock_;
   QtSettingsStore settings_;
   QtLauncher launcher_;
+  QtPrinter printer_{settings_};
+  QtClipboard clipboard_;
 };
 
 }  // namespace

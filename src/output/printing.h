@@ -1,0 +1,39 @@
+#pragma once
+
+namespace tavelin {
+class RecordTable;
+class RecordView;
+}  // namespace tavelin
+namespace tavelin::platform {
+class Dialogs;
+class Printer;
+}  // namespace tavelin::platform
+
+namespace tavelin::output {
+
+// The Print menu: the shown record or every record on the printer, and the printer's font
+// and printer dialogs.
+class Printing {
+ public:
+  Printing(platform::Printer& printer, platform::Dialogs& dialogs, RecordView& view,
+           const RecordTable& table);
+
+  // Sends the record text of a table row to the printer, without ending the job.
+  void PrintRecord(int row);
+
+  void mnuCurrent_Click();
+  void mnuAll_Click();
+  void mnuSetFont_Click();
+  void mnuSetPrinter_Click();
+
+ private:
+  bool refusedWhileEditing();
+  void printRows(int first, int last);
+
+  platform::Printer& printer_;
+  platform::Dialogs& dialogs_;
+  RecordView& view_;
+  const RecordTable& table_;
+};
+
+}  // namespace tavelin::output
