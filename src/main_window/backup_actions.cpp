@@ -86,7 +86,7 @@ void Mainform::RestoreFile() {
     List1->setFocus();
     return;
   }
-  if (const auto error = copyFileAtomically(kBackupFileName, kDataFileName)) {
+  if (const auto error = store_.RestoreFrom(kBackupFileName)) {
     reportWriteError(*error);  // nothing was replaced: the window still shows the data file
     List1->setFocus();
     return;
@@ -138,7 +138,7 @@ void Mainform::mnuRA_Click() {
 
   const QString copy = floppyCopy(platform_);
   const std::optional<qint64> length = backup::appendProbe(copy);
-  if (length.value_or(0) != 0 && !copyFileAtomically(copy, kDataFileName)) {
+  if (length.value_or(0) != 0 && !store_.RestoreFrom(copy)) {
     SortFile();
     store_.SkipWatch = true;
     List1->setListIndex(0);

@@ -1,15 +1,22 @@
 #include "record_store/record_store.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <algorithm>
-#include <cstring>
+#include <QLockFile>
 
-#include "record_store/line_reader.h"
-#include "record_store/line_sort.h"
-#include "record_store/text_codec.h"
+#include "record_store/file_contents.h"
 
 namespace tavelin {
+namespace {
+
+// A lock left by a copy that died on another machine (one on this machine is seen at once).
+constexpr int kStaleLockMs = 30000;
+
+RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
+  if (!reason.isEmpty()) return {};
+  return {true, bytes.size(), qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), 0)};
+}
+
+}  // namespace
 
 QString RecordStore::fileStampOf(const QString& path) {
   const QFileInfo info(path);
@@ -17,119 +24,36 @@ QString RecordStore::fileStampOf(const QString& path) {
   return info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-namespace {
-
-// A byte-order mark of UTF-16 or UTF-32 says the file is not one of ours.
-bool startsWithWideMark(QByteArrayView bytes) {
-  return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
+QString RecordStore::lockFilePath(const QString& dataFile) {
+  return dataFile + QStringLiteral(".lock");
 }
 
-}  // namespace
+RecordStore::RecordStore(QString workFile)
+    : workFile_(std::move(workFile)), contents_(std::make_unique<FileContents>()) {}
 
-QString RecordStore::readDataFile(QByteArray& bytes) const {
-  const QFileInfo info(DataFile);
-  if (!info.exists()) return {};  // no file yet: an empty address book
-  // Opening a pipe or a device would wait for a writer that never comes.
-  if (info.isDir()) return QStringLiteral("it is a folder");
-  if (!info.isFile()) return QStringLiteral("it is not an ordinary file");
-  QFile file(DataFile);
-  if (!file.open(QIODevice::ReadOnly)) return file.errorString();
-  bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return file.errorString();
-  if (startsWithWideMark(bytes)) return QStringLiteral("it is not a text file");
-  return {};
+RecordStore::~RecordStore() = default;
+
+const RecordTable& RecordStore::table() const {
+  return contents_->table;
+}
+
+QString RecordStore::BuildRecordLine(int row) const {
+  return contents_->table.BuildRecordLine(row);
 }
 
 RecordStore::LoadResult RecordStore::SortFile() {
   SkipWatch = true;
-  table_.clear();
-  untabled_.clear();
-  verbatim_.clear();
-
   QByteArray bytes;
-  unreadable_ = readDataFile(bytes);
-  const bool utf8 = isValidUtf8(bytes);
-  if (utf8 && bytes.startsWith("\xef\xbb\xbf")) bytes.remove(0, 3);  // the writer writes none
-
-  // Each line is a record or is kept as it stands.
-  std::vector<QByteArrayView> records;
-  std::vector<QByteArrayView> kept;
-  bool control = false;
-  if (unreadable_.isEmpty()) {
-    const std::vector<QByteArrayView> lines = splitLines(QByteArrayView(bytes));
-    records.reserve(lines.size());
-    for (QByteArrayView line : lines) {
-      const ReadLine read = readLine(line, utf8);
-      control = control || read.control;
-      if (read.kind == LineKind::Kept) {
-        kept.push_back(line);
-      } else if (read.kind == LineKind::Record) {
-        records.push_back(line);
-      }
-    }
-    if (records.empty() && control) unreadable_ = QStringLiteral("it is not a text file");
-  }
-  if (!unreadable_.isEmpty()) {
-    records.clear();
-    kept.clear();
-  }
-  sortLinesIgnoringCase(records, utf8);
-  sortLinesIgnoringCase(kept, utf8);
-  writeWorkFile(records, kept, utf8);
-
-  const size_t tabled = std::min<size_t>(records.size(), kRecordLimit);
-  table_.reserve(static_cast<int>(std::max<size_t>(tabled, 1)));
-  LineDecoder decoder(utf8);
-  for (size_t i = 0; i < tabled; ++i) {
-    const ReadLine read = readLine(records[i], utf8);
-    table_.beginRecord();
-    // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
-    for (QByteArrayView raw : read.fields) {
-      table_.addField(decoder.field(raw, records[i], 4 * kFieldWidth));
-    }
-    table_.endRecord();
-    if (read.cut) verbatim_.insert(static_cast<int>(i), decoder.decode(records[i]).toString());
-  }
-  // An address book without records still shows one blank one.
-  if (table_.rowCount() == 0) {
-    table_.beginRecord();
-    table_.endRecord();
-  }
-  for (size_t i = tabled; i < records.size(); ++i) {
-    untabled_ << decoder.decode(records[i]).toString();
-  }
-  for (QByteArrayView line : kept) untabled_ << decoder.decode(line).toString();
+  unreadable_ = readDataFile(DataFile, bytes);
+  loadedFrom_ = DataFile;
+  loaded_ = identityOf(unreadable_, bytes);
+  if (!unreadable_.isEmpty()) bytes.clear();
+  const QString refused = loadContents(std::move(bytes), *contents_, workFile_);
+  if (unreadable_.isEmpty()) unreadable_ = refused;
 
   const QString stamp = fileStampOf(kDataFileName);
   if (!stamp.isEmpty()) FileStamp = stamp;
-  return {table_.rowCount() >= kRecordLimit, unreadable_};
-}
-
-void RecordStore::writeWorkFile(const std::vector<QByteArrayView>& records,
-                                const std::vector<QByteArrayView>& kept, bool utf8) const {
-  // A by-product of the load, which reads the sorted lines from memory: a plain write will do.
-  QByteArray out;
-  if (utf8) {
-    qsizetype size = 0;
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) size += line.size() + 2;
-    }
-    out.reserve(size);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) out.append(line).append("\r\n");
-    }
-  } else {
-    LineWriter writer;
-    LineDecoder decoder(false);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) writer.appendLine(decoder.decode(line));
-    }
-    out = writer.take();
-  }
-  // A missing or empty address book still reads as one empty line.
-  if (records.empty() && kept.empty()) out = "\r\n";
-  QFile file(workFile_);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out);
+  return {contents_->limitReached, unreadable_};
 }
 
 std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {
@@ -138,19 +62,43 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
     return WriteError{DataFile,
                       QStringLiteral("%1 could not be read: %2").arg(kDataFileName, unreadable_)};
   }
-  LineWriter out(static_cast<qsizetype>(table_.rowCount()) * 200);
-  for (int row = 0; row < table_.rowCount(); ++row) {
-    if (row == skippedRow) continue;
-    const auto whole = verbatim_.constFind(row);
-    if (whole != verbatim_.cend()) {
-      out.appendLine(*whole);
-    } else {
-      table_.writeRecordLine(out, row);
-    }
+  // A backup is this copy's table as it stands, for this copy alone.
+  if (DataFile != loadedFrom_) return finishSave(contents_->write(skippedRow, appendedLine));
+
+  // Other copies may share the file: the change is read, merged and written under the lock.
+  QLockFile lock(lockFilePath(DataFile));
+  lock.setStaleLockTime(kStaleLockMs);
+  if (!lock.tryLock(lockWaitMs)) {
+    return WriteError{DataFile, QStringLiteral("another copy of Tavelin holds the lock file %1")
+                                    .arg(lockFilePath(DataFile))};
   }
-  for (const QString& line : untabled_) out.appendLine(line);
-  if (!appendedLine.isNull()) out.appendLine(appendedLine);
-  if (auto error = writeFileAtomically(DataFile, out.take())) return error;
+  QByteArray now;
+  const QString reason = readDataFile(DataFile, now);
+  if (!reason.isEmpty()) return WriteError{DataFile, reason};
+  if (identityOf(reason, now) == loaded_) {
+    return finishSave(contents_->write(skippedRow, appendedLine));
+  }
+
+  // Another copy saved since this one loaded: apply this copy's one change to the file as it
+  // is now. The row left out is found by the line it was written as; a row the other copy
+  // already removed or changed is not there, and then nothing of theirs is removed.
+  FileContents theirs;
+  if (!loadContents(now, theirs).isEmpty()) {
+    return WriteError{DataFile, QStringLiteral("it is no longer a text file")};
+  }
+  int theirRow = -1;
+  if (skippedRow >= 0 && skippedRow < rowCount() && !contents_->placeholder) {
+    const QString mine = contents_->writtenLine(skippedRow);
+    for (int row = 0; row < theirs.table.rowCount() && theirRow < 0; ++row) {
+      if (theirs.writtenLine(row) == mine) theirRow = row;
+    }
+    if (theirRow < 0) theirs.untabled.removeOne(mine);
+  }
+  return finishSave(theirs.write(theirRow, appendedLine));
+}
+
+std::optional<WriteError> RecordStore::finishSave(const QByteArray& bytes) {
+  if (auto error = writeFileAtomically(DataFile, bytes)) return error;
   SkipWatch = true;
   return std::nullopt;
 }
@@ -161,6 +109,17 @@ std::optional<WriteError> RecordStore::SaveRest(int selectedRow, const QString& 
 
 std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
   return save(-1, appendedLine);
+}
+
+std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
+  QLockFile lock(lockFilePath(kDataFileName));
+  lock.setStaleLockTime(kStaleLockMs);
+  if (!lock.tryLock(lockWaitMs)) {
+    return WriteError{kDataFileName,
+                      QStringLiteral("another copy of Tavelin holds the lock file %1")
+                          .arg(lockFilePath(kDataFileName))};
+  }
+  return copyFileAtomically(source, kDataFileName);
 }
 
 }  // namespace tavelin

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -12,11 +12,14 @@
 
 namespace tavelin {
 
+struct FileContents;
+
 // The data file and its in-memory table. Every change rewrites the whole file and loads it
 // again; row i of the table is row i of the name list.
 class RecordStore {
  public:
-  explicit RecordStore(QString workFile) : workFile_(std::move(workFile)) {}
+  explicit RecordStore(QString workFile);
+  ~RecordStore();
 
   // The file SortFile reads and the writers write, relative to the working directory.
   QString DataFile = kDataFileName;
@@ -24,9 +27,12 @@ class RecordStore {
   QString FileStamp;
   // Set when the program itself has just loaded or written the data file.
   bool SkipWatch = false;
+  // How long a save waits for another copy's save to end before it reports a failed write;
+  // saves take well under a second.
+  int lockWaitMs = 5000;
 
-  const RecordTable& table() const { return table_; }
-  int rowCount() const { return table_.rowCount(); }
+  const RecordTable& table() const;
+  int rowCount() const { return table().rowCount(); }
 
   struct LoadResult {
     bool limitReached = false;  // the table is full: "Maximum number of records reached!"
@@ -42,26 +48,42 @@ class RecordStore {
   LoadResult SortFile();
 
   // Rewrites DataFile with every row but selectedRow, then the appended line when given.
+  // Copies sharing the data file save one at a time, under a lock file beside it; when
+  // another copy saved since this one loaded, this copy's one change (the row left out, the
+  // line appended) is applied to the file as it is now instead, so that no copy's update is
+  // lost.
   std::optional<WriteError> SaveRest(int selectedRow, const QString& appendedLine = {});
-  // Rewrites DataFile with every row, then the appended line when given.
+  // Rewrites DataFile with every row, then the appended line when given (as SaveRest).
   std::optional<WriteError> SaveAll(const QString& appendedLine = {});
+  // Replaces the data file with a copy of source, under the same lock.
+  std::optional<WriteError> RestoreFrom(const QString& source);
 
-  QString BuildRecordLine(int row) const { return table_.BuildRecordLine(row); }
+  QString BuildRecordLine(int row) const;
+
+  // The lock file of a data file.
+  static QString lockFilePath(const QString& dataFile);
+
+  // What a load saw of the file: enough to tell whether another copy changed it since,
+  // however quickly.
+  struct Identity {
+    bool read = false;
+    qsizetype size = 0;
+    size_t hash = 0;
+    bool operator==(const Identity&) const = default;
+  };
 
   // The modification time of a file as FileStamp holds it; empty when there is no such file.
   static QString fileStampOf(const QString& path);
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
-  QString readDataFile(QByteArray& bytes) const;
-  void writeWorkFile(const std::vector<QByteArrayView>& records,
-                     const std::vector<QByteArrayView>& kept, bool utf8) const;
+  std::optional<WriteError> finishSave(const QByteArray& bytes);
 
   QString workFile_;
-  RecordTable table_;
-  QStringList untabled_;          // records past the limit, then the other lines, in sort order
-  QHash<int, QString> verbatim_;  // rows whose line holds more than the table shows
-  QString unreadable_;            // why the last load could not read the file
+  std::unique_ptr<FileContents> contents_;
+  QString unreadable_;  // why the last load could not read the file
+  QString loadedFrom_;  // the file the last load read
+  Identity loaded_;
 };
 
 }  // namespace tavelin

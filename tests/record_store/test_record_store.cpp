@@ -144,6 +144,10 @@ void RecordStoreTest::missingFileAndWriters() {
   QCOMPARE(namesOf(f.store), QStringList{QString()});
   QVERIFY(!QFile::exists(kDataFileName));
   QVERIFY(f.store.FileStamp.isEmpty());
+  // The blank row stands for no record: the first record added is the file's only line.
+  QVERIFY(!f.store.SaveAll(line("First")));
+  QCOMPARE(test::readFile(kDataFileName), fileOf({line("First")}));
+  QFile::remove(kDataFileName);
 
   QStringList lines;
   for (int i = 0; i < 10; ++i) lines << line(QStringLiteral("Name %1").arg(i), "  padded  ");

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include "record_store/record_table.h"
+
+namespace tavelin {
+
+// What one read of a data file holds: the records of the table and the lines kept beside it,
+// which every rewrite writes back as they stand.
+struct FileContents {
+  RecordTable table;
+  QStringList untabled;          // records past the limit, then the other lines, in sort order
+  QHash<int, QString> verbatim;  // rows whose line holds more than the table shows
+  bool placeholder = false;      // the one blank row stands for a file without records
+  bool limitReached = false;
+
+  // The line a rewrite writes for the row, without its end.
+  QString writtenLine(int row) const;
+  // The file's bytes: every row but skippedRow, the kept lines, then the appended line.
+  QByteArray write(int skippedRow, const QString& appendedLine) const;
+};
+
+// Reads a data file's bytes; why it cannot be read, or empty. A missing file reads as empty.
+// A pipe or a device is not opened, since it would wait for a writer that never comes.
+QString readDataFile(const QString& path, QByteArray& bytes);
+
+// Sorts the lines of a data file and loads them; the sorted lines go to the work file when
+// one is named. Why the bytes are not an address book, or empty: then contents holds only
+// the blank row.
+QString loadContents(QByteArray bytes, FileContents& contents, const QString& workFile = {});
+
+}  // namespace tavelin
