@@ -8,6 +8,7 @@ namespace tavelin::platform {
 class Clock;
 class Dialogs;
 class Launcher;
+class Registry;
 class SerialPort;
 class SettingsStore;
 
@@ -22,6 +23,8 @@ class Platform {
   virtual SettingsStore& settings() = 0;
   // One launcher for every program the subsystems start.
   virtual Launcher& launcher() = 0;
+  // The system's settings registry (read only), where the system-information tool is found.
+  virtual Registry& registry() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/fake/fake_registry.h"
 #include "platform/launcher.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
@@ -76,6 +77,7 @@ class FakePlatform final : public Platform {
   Clock& clock() override { return fakeClock; }
   SettingsStore& settings() override { return fakeSettings; }
   Launcher& launcher() override { return fakeLauncher; }
+  Registry& registry() override { return fakeRegistry; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -84,6 +86,7 @@ class FakePlatform final : public Platform {
   FakeClock fakeClock;
   FakeSettingsStore fakeSettings;
   FakeLauncher fakeLauncher;
+  FakeRegistry fakeRegistry;
 
  private:
   QString configRoot_;

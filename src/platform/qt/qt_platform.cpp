@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "platform/qt/linux_registry.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_serial_port.h"
@@ -37,6 +38,7 @@ class QtPlatform final : public Platform {
   Clock& clock() override { return clock_; }
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
+  Registry& registry() override { return registry_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -50,6 +52,7 @@ class QtPlatform final : public Platform {
   QtClock clock_;
   QtSettingsStore settings_;
   QtLauncher launcher_;
+  LinuxRegistry registry_{launcher_};
 };
 
 }  // namespace
