@@ -9,8 +9,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "dialer/dialer.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
+#include "options/options_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
@@ -36,6 +38,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectFieldKeys();
   connectSearch();
   createTimer1();
+  connectDialerAndOptions();
 }
 
 Mainform::~Mainform() = default;

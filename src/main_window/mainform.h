@@ -21,6 +21,10 @@ class Platform;
 }
 namespace tavelin::options {
 class FrmOptions;
+class OptionsDialog;
+}  // namespace tavelin::options
+namespace tavelin::dialer {
+class Dialer;
 }
 
 namespace tavelin::main_window {
@@ -102,6 +106,8 @@ class Mainform final : public QMainWindow, public RecordView {
   platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }
   dialer::CommControl& MSComm1() { return MSComm1_; }
+  options::OptionsDialog& optionsDialog() { return *optionsDialog_; }
+  dialer::Dialer& dialer() { return *dialer_; }
 
   // Form-level state shared by the window's procedures.
   QString SearchString;
@@ -145,6 +151,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectFieldKeys();
   void connectSearch();
   void createTimer1();
+  void connectDialerAndOptions();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -153,6 +160,8 @@ class Mainform final : public QMainWindow, public RecordView {
   RecordStore store_;
   dialer::CommControl MSComm1_;
   std::unique_ptr<options::FrmOptions> frmOptions_;
+  std::unique_ptr<options::OptionsDialog> optionsDialog_;
+  std::unique_ptr<dialer::Dialer> dialer_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen

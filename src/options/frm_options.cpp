@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace tavelin::options {
@@ -81,6 +83,15 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   chkMulti = place<QCheckBox>(Frame1, "chkMulti", QStringLiteral("&Multi-user mode enabled"),
                               twips(3240, 1080, 2292, 255));
 
+  // Enter presses "OK"; neither button is a tab stop.
+  Command1 =
+      place<QPushButton>(this, "Command1", QStringLiteral("OK"), twips(4920, 3600, 1092, 375));
+  Command1->setDefault(true);
+  Command2 =
+      place<QPushButton>(this, "Command2", QStringLiteral("Cancel"), twips(3600, 3600, 1092, 372));
+  Command2->setAutoDefault(false);
+  for (QPushButton* button : {Command1, Command2}) button->setFocusPolicy(Qt::ClickFocus);
+
   Frame2 = place<QGroupBox>(this, "Frame2", QStringLiteral("Modem section"),
                             twips(120, 2160, 5892, 1212));
   Label1 = place<QLabel>(Frame2, "Label1", QStringLiteral("Comm port"), twips(240, 360, 852, 252));
@@ -99,6 +110,11 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   QWidget* const tabOrder[] = {Check1,  Check2,   Check3,  Check4, Check5,  chkFancy,
                                chkTool, chkMulti, cboPort, cboVol, Option2, Option1};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void FrmOptions::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) return;
+  QDialog::keyPressEvent(event);
 }
 
 void FrmOptions::fillLists() {
