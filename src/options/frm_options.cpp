@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QtMath>
+#include <vector>
 
 namespace tavelin::options {
 
@@ -54,6 +56,23 @@ QComboBox* placeCombo(QWidget* parent, const char* name, QLabel* label, const QR
 void setComboText(QComboBox* combo, const QString& text) {
   combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
   combo->setEditText(text);
+}
+
+// The dialog was designed for a narrower font than the desktop's. When a caption does not fit,
+// every position and width grows by the same factor, so the layout keeps its proportions.
+void widenForCaptions(QWidget* dialog, const std::vector<QWidget*>& controls) {
+  double factor = 1.0;
+  for (const QWidget* w : controls) {
+    const bool captioned = qobject_cast<const QCheckBox*>(w) ||
+                           qobject_cast<const QRadioButton*>(w) || qobject_cast<const QLabel*>(w);
+    if (captioned && w->width() > 0)
+      factor = qMax(factor, double(w->sizeHint().width()) / w->width());
+  }
+  if (factor <= 1.0) return;
+  const auto scaled = [factor](int x) { return qCeil(x * factor); };
+  for (QWidget* w : controls)
+    w->setGeometry(scaled(w->x()), w->y(), scaled(w->width()), w->height());
+  dialog->setFixedSize(scaled(dialog->width()), dialog->height());
 }
 
 }  // namespace
@@ -106,6 +125,10 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
       place<QRadioButton>(Frame3, "Option2", QStringLiteral("&Pulse"), twips(240, 360, 1092, 192));
   Option1 =
       place<QRadioButton>(Frame3, "Option1", QStringLiteral("To&ne"), twips(1560, 360, 852, 192));
+
+  widenForCaptions(
+      this, {Frame1, Check1, Check2, Check3, Check4, Check5, chkFancy, chkTool, chkMulti, Command1,
+             Command2, Frame2, Label1, cboPort, Label3, cboVol, Frame3, Option1, Option2});
 
   QWidget* const tabOrder[] = {Check1,  Check2,   Check3,  Check4, Check5,  chkFancy,
                                chkTool, chkMulti, cboPort, cboVol, Option2, Option1};

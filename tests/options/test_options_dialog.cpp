@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -88,7 +89,12 @@ class TestOptionsDialog : public QObject {
   // Shown centred every time over the disabled main window; Escape does not close it.
   void showsCentredOverTheDisabledWindow() {
     QCOMPARE(form_->windowTitle(), QStringLiteral("Tavelin General Options"));
-    QCOMPARE(form_->size(), QSize(406, 274));
+    // The stated size, wider where the desktop's font needs it for whole captions.
+    QVERIFY(form_->width() >= 406 && form_->height() == 274);
+    for (QWidget* w : form_->findChildren<QWidget*>()) {
+      if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w) || qobject_cast<QLabel*>(w))
+        QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+    }
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     for (int round = 0; round < 2; ++round) {
       QVERIFY(!whileShown([&] {
