@@ -4,8 +4,8 @@
 
 #include "dialer/comm_control.h"
 #include "dialer/dialer.h"
-#include "main_window/record_view.h"
 #include "platform/fake/fake_platform.h"
+#include "support/fake_record_view.h"
 #include "support/modem_emulator.h"
 #include "support/test_env.h"
 
@@ -18,23 +18,6 @@ using platform::Icon;
 using Mode = test::ModemEmulator::Mode;
 
 namespace {
-
-struct FakeView final : RecordView {
-  std::array<QString, 14> fields;
-  bool cancelShown = false;
-  int busy = 0;  // hourglass requests not yet taken back
-  int focused = 0;
-  int shown = 0;
-
-  QString fieldText(int field) const override { return fields.at(field); }
-  void setFieldText(int field, const QString& text) override { fields.at(field) = text; }
-  bool isAddingOrEditing() const override { return cancelShown; }
-  bool isCancelShown() const override { return cancelShown; }
-  int selectedRow() const override { return 0; }
-  void focusList() override { ++focused; }
-  void showSelectedRecord() override { ++shown; }
-  void setBusy(bool on) override { busy += on ? 1 : -1; }
-};
 
 struct FakeOptions final : dialer::DialerOptions {
   QString volume = QStringLiteral("2");
@@ -71,7 +54,7 @@ class TestDialer : public QObject {
   platform::FakePlatform platform_{env_.configRoot()};
   test::ModemEmulator modem_;
   std::unique_ptr<dialer::CommControl> comm_;
-  FakeView view_;
+  test::FakeRecordView view_;
   FakeOptions options_;
   std::unique_ptr<Dialer> dialer_;
   QStringList boxes_;
@@ -85,7 +68,7 @@ class TestDialer : public QObject {
     modem_.setMode(Mode::Answering);
     modem_.clear();
     comm_ = std::make_unique<dialer::CommControl>(platform_);
-    view_ = FakeView{};
+    view_ = test::FakeRecordView{};
     options_ = FakeOptions{};
     dialer_ = std::make_unique<Dialer>(*comm_, platform_.fakeDialogs, options_, view_);
     dialer_->setWaits(5s, 5s);  // ended by the answer, long before
@@ -129,7 +112,7 @@ class TestDialer : public QObject {
       QCOMPARE(modem_.received(), QByteArray());
       QVERIFY(boxes_.isEmpty() && !comm_->portOpen());
       QVERIFY(view_.shown == 1 && view_.focused == 2);  // browsing and on the list all the same
-      view_ = FakeView{};
+      view_ = test::FakeRecordView{};
     }
     platform_.fakeDialogs.answers = {Button::No};
     dialer_->DialNumber(QStringLiteral("12"));

@@ -6,11 +6,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "main_window/record_view.h"
 #include "options/frm_about.h"
 #include "options/sys_info.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/qt/linux_registry.h"
+#include "support/fake_record_view.h"
 #include "support/test_env.h"
 
 using namespace tavelin;
@@ -23,18 +23,6 @@ namespace {
 const QString kPathKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
 const QString kFolderKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
-
-struct ListView final : RecordView {
-  int focused = 0;
-  QString fieldText(int) const override { return {}; }
-  void setFieldText(int, const QString&) override {}
-  bool isAddingOrEditing() const override { return false; }
-  bool isCancelShown() const override { return false; }
-  int selectedRow() const override { return 0; }
-  void focusList() override { ++focused; }
-  void showSelectedRecord() override {}
-  void setBusy(bool) override {}
-};
 
 }  // namespace
 
@@ -133,7 +121,7 @@ class TestAbout : public QObject {
     platform::FakePlatform p(env_.configRoot());
     QWidget mainWindow;
     mainWindow.show();
-    ListView view;
+    test::FakeRecordView view;
     QPointer<FrmAbout> shown;
     bool closedByEscape = false;
     QTimer::singleShot(0, &mainWindow, [&] {

@@ -10,34 +10,18 @@
 #include <QTimer>
 
 #include "dialer/comm_control.h"
-#include "main_window/record_view.h"
 #include "options/frm_options.h"
 #include "options/options_dialog.h"
 #include "options/options_io.h"
 #include "platform/fake/fake_platform.h"
 #include "record_store/paths.h"
+#include "support/fake_record_view.h"
 #include "support/modem_emulator.h"
 #include "support/test_env.h"
 
 using namespace tavelin;
 using namespace tavelin::options;
 using namespace tavelin::test;
-
-namespace {
-
-struct ListView final : RecordView {
-  int focused = 0;
-  QString fieldText(int) const override { return {}; }
-  void setFieldText(int, const QString&) override {}
-  bool isAddingOrEditing() const override { return false; }
-  bool isCancelShown() const override { return false; }
-  int selectedRow() const override { return 0; }
-  void focusList() override { ++focused; }
-  void showSelectedRecord() override {}
-  void setBusy(bool) override {}
-};
-
-}  // namespace
 
 class TestOptionsDialog : public QObject {
   Q_OBJECT
@@ -47,7 +31,7 @@ class TestOptionsDialog : public QObject {
   std::unique_ptr<QWidget> mainWindow_;
   std::unique_ptr<FrmOptions> form_;
   std::unique_ptr<OptionsDialog> dialog_;
-  ListView view_;
+  test::FakeRecordView view_;
   QString path_;
 
   // Opens the dialog as the menu does; the check runs while it is shown and should close it.
