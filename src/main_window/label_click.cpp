@@ -11,14 +11,17 @@ class ClickFilter final : public QObject {
   ClickFilter(QLabel* label, std::function<void()> handler)
       : QObject(label), label_(label), handler_(std::move(handler)) {}
 
+ protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == label_ && event->type() == QEvent::MouseButtonRelease) {
+    if (watched != label_) return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+      pressed_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    } else if (event->type() == QEvent::MouseButtonRelease) {
       const auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton &&
-          label_->rect().contains(mouse->position().toPoint())) {
-        handler_();
-        return true;
-      }
+      const bool click = pressed_ && mouse->button() == Qt::LeftButton &&
+                         label_->rect().contains(mouse->position().toPoint());
+      pressed_ = false;
+      if (click) handler_();
     }
     return false;
   }
@@ -26,6 +29,7 @@ class ClickFilter final : public QObject {
  private:
   QLabel* label_;
   std::function<void()> handler_;
+  bool pressed_ = false;
 };
 
 }  // namespace

@@ -6,7 +6,8 @@ class QLabel;
 
 namespace tavelin::main_window {
 
-// Makes a label clickable: the handler runs when the left button is released over it.
+// Labels have no click of their own: the handler runs when the left button is pressed and
+// released on the label.
 void onLabelClick(QLabel* label, std::function<void()> handler);
 
 }  // namespace tavelin::main_window

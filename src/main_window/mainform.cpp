@@ -14,6 +14,8 @@
 #include "options/frm_options.h"
 #include "output/clipboard_exchange.h"
 #include "output/printing.h"
+#include "dialer/dialer.h"
+#include "options/options_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
@@ -40,6 +42,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectSearch();
   connectOutputAndAttachments();
   createTimer1();
+  connectDialerAndOptions();
 }
 
 Mainform::~Mainform() = default;

@@ -21,6 +21,10 @@ class Platform;
 }
 namespace tavelin::options {
 class FrmOptions;
+class OptionsDialog;
+}  // namespace tavelin::options
+namespace tavelin::dialer {
+class Dialer;
 }
 namespace tavelin::output {
 class ClipboardExchange;
@@ -109,6 +113,8 @@ class Mainform final : public QMainWindow, public RecordView {
   platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }
   dialer::CommControl& MSComm1() { return MSComm1_; }
+  options::OptionsDialog& optionsDialog() { return *optionsDialog_; }
+  dialer::Dialer& dialer() { return *dialer_; }
 
   // Form-level state shared by the window's procedures.
   QString SearchString;
@@ -153,6 +159,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectSearch();
   void connectOutputAndAttachments();
   void createTimer1();
+  void connectDialerAndOptions();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -164,6 +171,8 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<output::Printing> printing_;
   std::unique_ptr<output::ClipboardExchange> clipboardExchange_;
   std::unique_ptr<attachments::Attachments> attachments_;
+  std::unique_ptr<options::OptionsDialog> optionsDialog_;
+  std::unique_ptr<dialer::Dialer> dialer_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen

@@ -4,6 +4,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <vector>
 
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
@@ -56,6 +57,34 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, int 
   place(b, left, 240, 855, 375);
   regularWeight(b);
   return b;
+}
+
+// The captions were measured for a narrower font than the desktop's: each caption gets the
+// width its text needs, the glyphs move right of the widest one and the fields right of the
+// glyphs, keeping their right edges. With a narrow font nothing moves.
+void fitCaptions(const std::vector<QLabel*>& captions, const std::vector<QLabel*>& glyphs,
+                 const std::array<QLineEdit*, kFieldCount>& fields) {
+  const auto textRight = [](const QLabel* caption) {
+    return caption->x() + caption->sizeHint().width();
+  };
+  int glyphLeft = 0;
+  for (QLabel* glyph : glyphs) glyphLeft = qMax(glyphLeft, glyph->x());
+  int fieldLeft = fields[0]->x();
+  for (QLabel* caption : captions) {
+    caption->resize(qMax(caption->width(), caption->sizeHint().width()), caption->height());
+    fieldLeft = qMax(fieldLeft, textRight(caption) + 2);
+    if (caption->objectName() != QLatin1String("Label2"))  // "Address" has no glyph beside it
+      glyphLeft = qMax(glyphLeft, textRight(caption) + 3);
+  }
+  for (QLabel* glyph : glyphs) {
+    glyph->move(glyphLeft, glyph->y());
+    glyph->raise();  // over a caption's empty end
+    fieldLeft = qMax(fieldLeft, glyph->geometry().right() + 2);
+  }
+  for (QLineEdit* field : fields) {
+    const int right = field->geometry().right();
+    field->setGeometry(fieldLeft, field->y(), right - fieldLeft + 1, field->height());
+  }
 }
 
 constexpr char16_t kTelephone = 0x260E;
@@ -137,6 +166,9 @@ void Mainform::buildControls() {
       glyph(Frame1, "Label8", kSmile, 12, QStringLiteral("Open web address"), 620, 2807, 210, 255);
   Label13 =
       glyph(Frame1, "Label13", kNote, 12, QStringLiteral("Open attachment"), 624, 3120, 168, 264);
+
+  fitCaptions({Label1, Label2, Label4, Label9, Label7, Label14},
+              {Label5, Label3, Label10, Label11, Label12, Label6, Label8, Label13}, Text);
 
   Command2 = button(Frame3, "Command2", QStringLiteral("Edit"), 120);
   Command3 = button(Frame3, "Command3", QStringLiteral("Delete"), 960);

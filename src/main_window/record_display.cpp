@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "attachments/attachment_file.h"
+#include "dialer/dialer.h"
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
 
@@ -47,11 +48,15 @@ void Mainform::List1_Click() {
 }
 
 void Mainform::List1_DblClick() {
-  // Dialling the first number arrives with the modem dialer.
+  dialer_->dialFirstNumberWhenBrowsing();
 }
 
 void Mainform::List1_KeyDown(int keyCode) {
-  if (keyCode != 27) return;  // Enter dials: that arrives with the modem dialer
+  if (keyCode == 13) {
+    dialer_->DialNumber(Text[4]->text());  // in every mode
+    return;
+  }
+  if (keyCode != 27) return;
   if (SearchString.isEmpty()) {
     EndProgram();
     return;

@@ -3,8 +3,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QtMath>
+#include <vector>
 
 namespace tavelin::options {
 
@@ -54,6 +58,23 @@ void setComboText(QComboBox* combo, const QString& text) {
   combo->setEditText(text);
 }
 
+// The dialog was designed for a narrower font than the desktop's. When a caption does not fit,
+// every position and width grows by the same factor, so the layout keeps its proportions.
+void widenForCaptions(QWidget* dialog, const std::vector<QWidget*>& controls) {
+  double factor = 1.0;
+  for (const QWidget* w : controls) {
+    const bool captioned = qobject_cast<const QCheckBox*>(w) ||
+                           qobject_cast<const QRadioButton*>(w) || qobject_cast<const QLabel*>(w);
+    if (captioned && w->width() > 0)
+      factor = qMax(factor, double(w->sizeHint().width()) / w->width());
+  }
+  if (factor <= 1.0) return;
+  const auto scaled = [factor](int x) { return qCeil(x * factor); };
+  for (QWidget* w : controls)
+    w->setGeometry(scaled(w->x()), w->y(), scaled(w->width()), w->height());
+  dialog->setFixedSize(scaled(dialog->width()), dialog->height());
+}
+
 }  // namespace
 
 FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
@@ -81,6 +102,15 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   chkMulti = place<QCheckBox>(Frame1, "chkMulti", QStringLiteral("&Multi-user mode enabled"),
                               twips(3240, 1080, 2292, 255));
 
+  // Enter presses "OK"; neither button is a tab stop.
+  Command1 =
+      place<QPushButton>(this, "Command1", QStringLiteral("OK"), twips(4920, 3600, 1092, 375));
+  Command1->setDefault(true);
+  Command2 =
+      place<QPushButton>(this, "Command2", QStringLiteral("Cancel"), twips(3600, 3600, 1092, 372));
+  Command2->setAutoDefault(false);
+  for (QPushButton* button : {Command1, Command2}) button->setFocusPolicy(Qt::ClickFocus);
+
   Frame2 = place<QGroupBox>(this, "Frame2", QStringLiteral("Modem section"),
                             twips(120, 2160, 5892, 1212));
   Label1 = place<QLabel>(Frame2, "Label1", QStringLiteral("Comm port"), twips(240, 360, 852, 252));
@@ -96,9 +126,18 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   Option1 =
       place<QRadioButton>(Frame3, "Option1", QStringLiteral("To&ne"), twips(1560, 360, 852, 192));
 
+  widenForCaptions(
+      this, {Frame1, Check1, Check2, Check3, Check4, Check5, chkFancy, chkTool, chkMulti, Command1,
+             Command2, Frame2, Label1, cboPort, Label3, cboVol, Frame3, Option1, Option2});
+
   QWidget* const tabOrder[] = {Check1,  Check2,   Check3,  Check4, Check5,  chkFancy,
                                chkTool, chkMulti, cboPort, cboVol, Option2, Option1};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void FrmOptions::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) return;
+  QDialog::keyPressEvent(event);
 }
 
 void FrmOptions::fillLists() {

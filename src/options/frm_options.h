@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 
 namespace tavelin::options {
@@ -39,6 +40,9 @@ class FrmOptions : public QDialog {
   QCheckBox* chkFancy;
   QCheckBox* chkMulti;
 
+  QPushButton* Command1;  // "OK"
+  QPushButton* Command2;  // "Cancel"
+
   QGroupBox* Frame2;
   QLabel* Label1;
   QComboBox* cboPort;
@@ -47,6 +51,10 @@ class FrmOptions : public QDialog {
   QGroupBox* Frame3;
   QRadioButton* Option1;
   QRadioButton* Option2;
+
+ protected:
+  // Escape presses no button here.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // The check boxes in the order of the options file.

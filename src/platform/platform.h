@@ -10,6 +10,7 @@ class Clock;
 class Dialogs;
 class Launcher;
 class Printer;
+class Registry;
 class SerialPort;
 class SettingsStore;
 
@@ -27,6 +28,8 @@ class Platform {
   // The one printer of the run: the printer and font chosen hold until the program ends.
   virtual Printer& printer() = 0;
   virtual Clipboard& clipboard() = 0;
+  // The system's settings registry (read only), where the system-information tool is found.
+  virtual Registry& registry() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-
 #include "main_window/record_view.h"
 #include "record_store/record_lines.h"
 
@@ -18,11 +16,12 @@ class FakeRecordView final : public RecordView {
   int selectedRow() const override { return row; }
   void focusList() override { ++listFocused; }
   void showSelectedRecord() override { ++recordShown; }
-  void setBusy(bool on) override { busy = on; }
+  void setBusy(bool on) override { busy += on ? 1 : -1; }
 
   FieldTexts fields;
-  bool adding = false, editing = false, cancelShown = false, busy = false;
+  bool adding = false, editing = false, cancelShown = false;
   int row = 0;
+  int busy = 0;  // hourglass requests not yet taken back
   int listFocused = 0, recordShown = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/fake/fake_clipboard.h"
 #include "platform/fake/fake_printer.h"
+#include "platform/fake/fake_registry.h"
 #include "platform/launcher.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
@@ -80,6 +81,7 @@ class FakePlatform final : public Platform {
   Launcher& launcher() override { return fakeLauncher; }
   Printer& printer() override { return fakePrinter; }
   Clipboard& clipboard() override { return fakeClipboard; }
+  Registry& registry() override { return fakeRegistry; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -90,6 +92,7 @@ class FakePlatform final : public Platform {
   FakeLauncher fakeLauncher;
   FakePrinter fakePrinter;
   FakeClipboard fakeClipboard;
+  FakeRegistry fakeRegistry;
 
  private:
   QString configRoot_;

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_clipboard.h"
+#include "platform/qt/linux_registry.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_printer.h"
@@ -41,6 +42,7 @@ class QtPlatform final : public Platform {
   Launcher& launcher() override { return launcher_; }
   Printer& printer() override { return printer_; }
   Clipboard& clipboard() override { return clipboard_; }
+  Registry& registry() override { return registry_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -56,6 +58,7 @@ class QtPlatform final : public Platform {
   QtLauncher launcher_;
   QtPrinter printer_{settings_};
   QtClipboard clipboard_;
+  LinuxRegistry registry_{launcher_};
 };
 
 }  // namespace

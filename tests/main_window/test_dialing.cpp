@@ -1,0 +1,168 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QTest>
+#include <QTimer>
+
+#include "dialer/dialer.h"
+#include "mainform_fixture.h"
+#include "options/frm_options.h"
+#include "record_store/paths.h"
+#include "support/modem_emulator.h"
+
+using namespace tavelin;
+using namespace std::chrono_literals;
+using platform::Button;
+
+namespace {
+
+QByteArray call(const QByteArray& digits) {
+  return "AT&FM1\r\nATH0L2DT" + digits + ";\r\nATH0\r";  // the default options: tone, volume 2
+}
+
+// Hides every visible top-level window with this name; true when there was one.
+bool hideWindow(const QString& name) {
+  bool found = false;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() == name && w->isVisible()) {
+      found = true;
+      w->hide();
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+class DialingTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void listLabelsAndMenu();
+  void modemNotFoundLeadsToTheOptions();
+  void aboutBoxFromTheMenu();
+  void captionsBesideTheGlyphsAreWhole();
+};
+
+// Every way to dial, browsing and editing, with the number it dials or nothing.
+void DialingTest::listLabelsAndMenu() {
+  test::MainformFixture f;
+  test::ModemEmulator modem;
+  QVERIFY(modem.isValid());
+  f.platform.fakeSettings.values["Platform/Com1"] = modem.device();
+  f.writeDataFile({R"("Ann","","","","+1 2/34","56","","","","","","","","")"});
+  auto& w = f.start();
+  w.Timer1->stop();
+  const auto click = [](QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); };
+  const auto edit = [&] { w.EditRecord(); };
+
+  struct Case {
+    const char* name;
+    bool editing;
+    std::function<void()> act;
+    QByteArray digits;  // empty: nothing is sent
+  };
+  const Case cases[] = {
+      {"double click", false,
+       [&] {
+         const QPoint row = w.List1->visualRect(w.List1->model()->index(0, 0)).center();
+         QTest::mouseDClick(w.List1->viewport(), Qt::LeftButton, {}, row);
+       },
+       "1234"},
+      {"Enter", false, [&] { QTest::keyClick(w.List1, Qt::Key_Return); }, "1234"},
+      {"mnuDial1", false, [&] { w.menuItem("mnuDial1")->trigger(); }, "1234"},
+      {"mnuDial2", false, [&] { w.menuItem("mnuDial2")->trigger(); }, "56"},
+      {"mnuDial3 empty", false, [&] { w.menuItem("mnuDial3")->trigger(); }, ""},
+      {"Label3", false, [&] { click(w.Label3); }, "1234"},
+      {"Label10", false, [&] { click(w.Label10); }, "56"},
+      {"Label11 empty", false, [&] { click(w.Label11); }, ""},
+      {"Label12 empty", false, [&] { click(w.Label12); }, ""},
+      {"Label7", false, [&] { click(w.Label7); }, "1234"},
+      {"Label3 editing", true, [&] { click(w.Label3); }, ""},
+      {"Label10 editing", true, [&] { click(w.Label10); }, ""},
+      {"Label7 editing", true, [&] { click(w.Label7); }, ""},
+      {"double click editing", true, [&] { w.List1_DblClick(); }, ""},
+      {"Enter editing", true, [&] { w.List1_KeyDown(13); }, "1234"},
+  };
+  for (const Case& c : cases) {
+    modem.clear();
+    f.platform.fakeDialogs.clear();
+    f.platform.fakeDialogs.answers = {Button::Yes, Button::Ok};
+    if (c.editing) edit();
+    QCOMPARE(w.isCancelShown(), c.editing);
+    c.act();
+    QVERIFY2(modem.received() == (c.digits.isEmpty() ? QByteArray() : call(c.digits)), c.name);
+    QVERIFY2(f.platform.fakeDialogs.shown.size() == (c.digits.isEmpty() ? 0u : 2u), c.name);
+    if (!c.digits.isEmpty()) QVERIFY2(!w.isCancelShown() && !w.Adding && !w.Editing, c.name);
+    w.SetBrowseMode();
+  }
+}
+
+// No modem on the port: the message, then the options dialog, where another port is chosen;
+// the next call goes to that port.
+void DialingTest::modemNotFoundLeadsToTheOptions() {
+  test::MainformFixture f;
+  test::ModemEmulator modem;
+  f.platform.fakeSettings.values["Platform/Com3"] = modem.device();
+  f.writeDataFile({test::recordLine("Ann", "12")});
+  auto& w = f.start();
+  w.Timer1->stop();
+  w.dialer().setWaits(50ms, 400ms);
+  auto& options = w.frmOptions();
+  bool dialogShown = false;
+  f.platform.fakeDialogs.whileOpen = [&](const platform::Message& m) {
+    if (!m.text.startsWith("Modem not found.")) return;
+    QTimer::singleShot(0, &w, [&] {
+      const auto close = qScopeGuard([&] { options.hide(); });
+      dialogShown = options.isVisible() && !w.isEnabled();
+      options.cboPort->setCurrentIndex(2);
+      Q_EMIT options.cboPort->activated(2);
+      QTest::mouseClick(options.Command1, Qt::LeftButton);
+    });
+  };
+  w.menuItem("mnuDial1")->trigger();
+  QVERIFY(dialogShown);
+  QVERIFY(w.isEnabled() && !options.isVisible());
+  QCOMPARE(w.MSComm1().commPort(), 3);
+  QVERIFY(test::readFile(optionsFilePath(f.env.configRoot())).contains("\r\nCom3\r\n"));
+
+  f.platform.fakeDialogs.clear();
+  f.platform.fakeDialogs.answers = {Button::Yes, Button::Ok};
+  w.menuItem("mnuDial1")->trigger();
+  QCOMPARE(modem.received(), call("12"));
+}
+
+void DialingTest::aboutBoxFromTheMenu() {
+  test::MainformFixture f;
+  auto& w = f.start();
+  bool shown = false;
+  QTimer::singleShot(0, &w, [&] { shown = !w.isEnabled() && hideWindow("frmAbout"); });
+  w.menuItem("mnuAbout")->trigger();
+  QVERIFY(shown && w.isEnabled());
+  QTimer::singleShot(0, &w, [&] { shown = !w.isEnabled() && hideWindow("frmOptions"); });
+  w.menuItem("mnuOptions")->trigger();
+  QVERIFY(shown && w.isEnabled());
+}
+
+// With the desktop's font every row caption shows whole, left of its glyph, and every glyph
+// left of the fields.
+void DialingTest::captionsBesideTheGlyphsAreWhole() {
+  test::MainformFixture f;
+  auto& w = f.start();
+  const std::pair<QLabel*, QLabel*> rows[] = {{w.Label1, w.Label5},   {w.Label4, w.Label3},
+                                              {w.Label9, w.Label6},   {w.Label7, w.Label8},
+                                              {w.Label14, w.Label13}, {w.Label2, nullptr}};
+  for (const auto& [caption, glyph] : rows) {
+    const int textRight = caption->x() + caption->sizeHint().width();
+    QVERIFY2(caption->width() >= caption->sizeHint().width(), qPrintable(caption->text()));
+    if (glyph) QVERIFY2(glyph->x() > textRight, qPrintable(caption->text()));
+    QVERIFY2(w.Text[0]->x() > (glyph ? glyph->geometry().right() : textRight),
+             qPrintable(caption->text()));
+  }
+  for (QLineEdit* field : w.Text)
+    QCOMPARE(field->geometry().right(), w.Text[0]->geometry().right());
+}
+
+QTEST_MAIN(DialingTest)
+#include "test_dialing.moc"

@@ -1,0 +1,200 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include "dialer/comm_control.h"
+#include "options/frm_options.h"
+#include "options/options_dialog.h"
+#include "options/options_io.h"
+#include "platform/fake/fake_platform.h"
+#include "record_store/paths.h"
+#include "support/fake_record_view.h"
+#include "support/modem_emulator.h"
+#include "support/test_env.h"
+
+using namespace tavelin;
+using namespace tavelin::options;
+using namespace tavelin::test;
+
+class TestOptionsDialog : public QObject {
+  Q_OBJECT
+  std::unique_ptr<TestEnvironment> env_;
+  std::unique_ptr<platform::FakePlatform> platform_;
+  std::unique_ptr<dialer::CommControl> comm_;
+  std::unique_ptr<QWidget> mainWindow_;
+  std::unique_ptr<FrmOptions> form_;
+  std::unique_ptr<OptionsDialog> dialog_;
+  test::FakeRecordView view_;
+  QString path_;
+
+  // Opens the dialog as the menu does; the check runs while it is shown and should close it.
+  // Returns whether it was left open (then it is closed here, so a failed check cannot hang).
+  bool whileShown(const std::function<void()>& check) {
+    bool leftOpen = false;
+    QTimer::singleShot(0, form_.get(), [&] {
+      check();
+      leftOpen = form_->isVisible();
+      form_->hide();
+    });
+    dialog_->mnuOptions_Click();
+    return leftOpen;
+  }
+
+ private Q_SLOTS:
+  void init() {
+    env_ = std::make_unique<TestEnvironment>();
+    platform_ = std::make_unique<platform::FakePlatform>(env_->configRoot());
+    comm_ = std::make_unique<dialer::CommControl>(*platform_);
+    mainWindow_ = std::make_unique<QWidget>();
+    mainWindow_->show();
+    form_ = std::make_unique<FrmOptions>();
+    form_->fillLists();
+    path_ = optionsFilePath(env_->configRoot());
+    QVERIFY(QDir().mkpath(fixedFolder(env_->configRoot())));
+    ReadOptions(*form_, path_);  // the default file
+    dialog_ = std::make_unique<OptionsDialog>(*form_, *comm_, *platform_, *mainWindow_, view_);
+  }
+  void cleanup() {
+    dialog_.reset();
+    form_.reset();
+    mainWindow_.reset();
+    comm_.reset();
+    platform_.reset();
+    env_.reset();
+  }
+
+  // Shown centred every time over the disabled main window; Escape does not close it.
+  void showsCentredOverTheDisabledWindow() {
+    QCOMPARE(form_->windowTitle(), QStringLiteral("Tavelin General Options"));
+    // The stated size, wider where the desktop's font needs it for whole captions.
+    QVERIFY(form_->width() >= 406 && form_->height() == 274);
+    for (QWidget* w : form_->findChildren<QWidget*>()) {
+      if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w) || qobject_cast<QLabel*>(w))
+        QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+    }
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (int round = 0; round < 2; ++round) {
+      QVERIFY(!whileShown([&] {
+        QVERIFY(form_->isVisible() && !mainWindow_->isEnabled());
+        const QSize size = form_->frameGeometry().size();
+        QCOMPARE(form_->pos(), QPoint((screen.width() - size.width()) / 2,
+                                      (screen.height() - size.height()) / 2));
+        QTest::keyClick(form_.get(), Qt::Key_Escape);
+        QVERIFY(form_->isVisible());
+        form_->move(3, 5);
+        QTest::mouseClick(form_->Command2, Qt::LeftButton);
+      }));
+      QVERIFY(!form_->isVisible() && mainWindow_->isEnabled());
+      QCOMPARE(view_.listFocused, round + 1);
+    }
+    QCOMPARE(platform_->fakeDialogs.shown.size(), size_t(0));
+  }
+
+  // OK (the button or Enter) stores the eleven lines; the dialog's volume has no blanks.
+  void okWritesTheFile_data() {
+    QTest::addColumn<bool>("byEnter");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("tone");
+    QTest::addColumn<QString>("volume");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("time only, Com1, pulse, 0")
+        << false << "Com1" << false << "0"
+        << QByteArray(" 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\nCom1\r\nP\r\n0\r\n");
+    QTest::newRow("Com2, tone, 2, by Enter")
+        << true << "Com2" << true << "2"
+        << QByteArray(" 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\nCom2\r\nT\r\n2\r\n");
+  }
+  void okWritesTheFile() {
+    QFETCH(bool, byEnter);
+    QFETCH(QString, port);
+    QFETCH(bool, tone);
+    QFETCH(QString, volume);
+    QVERIFY(!whileShown([&] {
+      for (QCheckBox* box : form_->findChildren<QCheckBox*>()) box->setChecked(false);
+      form_->Check1->setChecked(true);
+      form_->cboPort->setCurrentText(port);
+      (tone ? form_->Option1 : form_->Option2)->setChecked(true);
+      form_->cboVol->setCurrentText(volume);
+      if (byEnter)
+        QTest::keyClick(form_.get(), Qt::Key_Return);
+      else
+        QTest::mouseClick(form_->Command1, Qt::LeftButton);
+    }));
+    const QByteArray written = readFile(path_);
+    QTEST(written, "expected");
+    if (port == "Com2") QCOMPARE(written.size(), 52);
+  }
+
+  // Cancel keeps the change in the controls for this run; the file keeps the old value.
+  void cancelKeepsChangesForThisRun() {
+    form_->chkTool->setChecked(true);
+    QVERIFY(!WriteOptions(*form_, path_));
+    const QByteArray before = readFile(path_);
+    QVERIFY(!whileShown([&] {
+      form_->chkTool->setChecked(false);
+      QTest::mouseClick(form_->Command2, Qt::LeftButton);
+    }));
+    QVERIFY(!form_->isSet(form_->chkTool));
+    QCOMPARE(readFile(path_), before);
+    FrmOptions nextStart;
+    nextStart.fillLists();
+    ReadOptions(nextStart, path_);
+    QVERIFY(nextStart.isSet(nextStart.chkTool));
+  }
+
+  // A file that cannot be written: one message naming it, the dialog stays, nothing is written.
+  void failedWriteIsReportedOnce() {
+    const QString folder = fixedFolder(env_->configRoot());
+    QVERIFY(QDir(folder).removeRecursively());
+    writeFile(folder, "not a folder");
+    QVERIFY(whileShown([&] { QTest::mouseClick(form_->Command1, Qt::LeftButton); }));
+    const auto& shown = platform_->fakeDialogs.shown;
+    QCOMPARE(shown.size(), size_t(1));
+    QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(path_)), qPrintable(shown[0].text));
+    QCOMPARE(shown[0].icon, platform::Icon::Critical);
+    QCOMPARE(readFile(folder), QByteArray("not a folder"));
+  }
+
+  // Choosing a port reconfigures MSComm1 at once: the same port does nothing, a port that
+  // cannot be opened is reported and the old number put back, a good one stays open.
+  void choosingAPort() {
+    ModemEmulator modemA, modemB;
+    QVERIFY(modemA.isValid() && modemB.isValid());
+    auto& settings = platform_->fakeSettings.values;
+    settings["Platform/Com3"] = modemA.device();
+    settings["Platform/Com4"] = modemB.device();
+    settings["Platform/Com5"] = env_->workPath("no-such-tty");
+    auto& shown = platform_->fakeDialogs.shown;
+
+    dialog_->cboPort_Click(0);  // Com1, the port already set
+    QVERIFY(comm_->commPort() == 1 && !comm_->portOpen() && shown.empty());
+
+    form_->cboPort->setCurrentIndex(2);
+    Q_EMIT form_->cboPort->activated(2);  // as a choice in the list does
+    QVERIFY(comm_->commPort() == 3 && comm_->portOpen() && shown.empty());
+    QVERIFY(!comm_->setOutput("AT\r"));
+    QTRY_COMPARE(modemA.received(), QByteArray("AT\r"));
+
+    dialog_->cboPort_Click(4);  // Com5 does not exist
+    QCOMPARE(comm_->commPort(), 3);
+    QVERIFY(!comm_->portOpen());
+    QCOMPARE(shown.size(), size_t(1));
+    QVERIFY(!shown[0].text.isEmpty() && shown[0].title == platform::kAppTitle);
+    QCOMPARE(shown[0].icon, platform::Icon::Exclamation);
+
+    dialog_->cboPort_Click(3);
+    QVERIFY(comm_->commPort() == 4 && comm_->portOpen());
+    dialog_->cboPort_Click(2);  // from one open port to another
+    QVERIFY(comm_->commPort() == 3 && comm_->portOpen() && shown.size() == 1);
+  }
+};
+
+QTEST_MAIN(TestOptionsDialog)
+#include "test_options_dialog.moc"
