@@ -8,6 +8,7 @@ namespace tavelin::platform {
 class Clock;
 class Dialogs;
 class Launcher;
+class MailTransport;
 class SerialPort;
 class SettingsStore;
 
@@ -22,6 +23,8 @@ class Platform {
   virtual SettingsStore& settings() = 0;
   // One launcher for every program the subsystems start.
   virtual Launcher& launcher() = 0;
+  // Where the mail editor's messages go.
+  virtual MailTransport& mailTransport() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
+#include "platform/qt/qt_mail_transport.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/settings_store.h"
 
@@ -37,6 +38,7 @@ class QtPlatform final : public Platform {
   Clock& clock() override { return clock_; }
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
+  MailTransport& mailTransport() override { return mailTransport_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -50,6 +52,7 @@ class QtPlatform final : public Platform {
   QtClock clock_;
   QtSettingsStore settings_;
   QtLauncher launcher_;
+  QtMailTransport mailTransport_{settings_};
 };
 
 }  // namespace
