@@ -9,6 +9,7 @@ class Clock;
 class Dialogs;
 class Launcher;
 class MailTransport;
+class Printer;
 class SerialPort;
 class SettingsStore;
 
@@ -25,6 +26,8 @@ class Platform {
   virtual Launcher& launcher() = 0;
   // Where the mail editor's messages go.
   virtual MailTransport& mailTransport() = 0;
+  // The one printer of the run: the printer and font chosen hold until the program ends.
+  virtual Printer& printer() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

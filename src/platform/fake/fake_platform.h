@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/fake/fake_printer.h"
 #include "platform/launcher.h"
 #include "platform/mail_transport.h"
 #include "platform/platform.h"
@@ -96,6 +97,7 @@ class FakePlatform final : public Platform {
   SettingsStore& settings() override { return fakeSettings; }
   Launcher& launcher() override { return fakeLauncher; }
   MailTransport& mailTransport() override { return fakeMailTransport; }
+  Printer& printer() override { return fakePrinter; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -105,6 +107,7 @@ class FakePlatform final : public Platform {
   FakeSettingsStore fakeSettings;
   FakeLauncher fakeLauncher;
   FakeMailTransport fakeMailTransport;
+  FakePrinter fakePrinter;
 
  private:
   QString configRoot_;

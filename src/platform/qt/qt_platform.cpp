@@ -8,6 +8,7 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_mail_transport.h"
+#include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/settings_store.h"
 
@@ -39,6 +40,7 @@ class QtPlatform final : public Platform {
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
   MailTransport& mailTransport() override { return mailTransport_; }
+  Printer& printer() override { return printer_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -53,6 +55,7 @@ class QtPlatform final : public Platform {
   QtSettingsStore settings_;
   QtLauncher launcher_;
   QtMailTransport mailTransport_{settings_};
+  QtPrinter printer_{settings_};
 };
 
 }  // namespace
