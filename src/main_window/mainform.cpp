@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
 #include "platform/dialogs.h"
@@ -36,6 +37,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectFieldKeys();
   connectSearch();
   createTimer1();
+  connectMail();
 }
 
 Mainform::~Mainform() = default;

@@ -22,6 +22,9 @@ class Platform;
 namespace tavelin::options {
 class FrmOptions;
 }
+namespace tavelin::mail {
+class MailAndWeb;
+}
 
 namespace tavelin::main_window {
 
@@ -102,6 +105,7 @@ class Mainform final : public QMainWindow, public RecordView {
   platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }
   dialer::CommControl& MSComm1() { return MSComm1_; }
+  mail::MailAndWeb& mail() { return *mail_; }
 
   // Form-level state shared by the window's procedures.
   QString SearchString;
@@ -145,6 +149,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectFieldKeys();
   void connectSearch();
   void createTimer1();
+  void connectMail();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -153,6 +158,7 @@ class Mainform final : public QMainWindow, public RecordView {
   RecordStore store_;
   dialer::CommControl MSComm1_;
   std::unique_ptr<options::FrmOptions> frmOptions_;
+  std::unique_ptr<mail::MailAndWeb> mail_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen

@@ -7,9 +7,14 @@ namespace tavelin {
 
 std::optional<WriteError> writeFileAtomically(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return WriteError{path, file.errorString()};
+  // Unbuffered, so that a write cut short (disk full, file size limit) shows as a short count
+  // here; through the buffer Qt commits the shortened file as if all was well.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    return WriteError{path, file.errorString()};
+  }
   if (file.write(bytes) != bytes.size()) {
-    const QString reason = file.errorString();
+    const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                : QStringLiteral("write cut short");
     file.cancelWriting();
     return WriteError{path, reason};
   }

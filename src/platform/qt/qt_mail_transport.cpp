@@ -43,7 +43,8 @@ bool QtMailTransport::send(const OutgoingMail& mail, QString* error) {
     return fail(error, QStringLiteral("%1 did not finish in time").arg(program));
   }
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-    return fail(error, QStringLiteral("%1 exited with status %2").arg(program).arg(process.exitCode()));
+    return fail(error,
+                QStringLiteral("%1 exited with status %2").arg(program).arg(process.exitCode()));
   }
   return true;
 }
