@@ -2,6 +2,7 @@
 
 #include <gmime/gmime.h>
 
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <cstring>
 #include <memory>
@@ -32,8 +33,8 @@ void initialiseGMime() {
 
 // A header value on one line: a CR or LF would end the header and start another.
 QByteArray headerText(QString text) {
-  text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
+  text.replace(lineBreaks, QStringLiteral(" "));
   return text.trimmed().toUtf8();
 }
 
@@ -87,9 +88,14 @@ std::optional<QByteArray> buildMimeMessage(const OutgoingMail& mail, const QDate
   g_mime_message_set_message_id(message.get(), id.get());
 
   GPtr<GMimeTextPart> part(g_mime_text_part_new_with_subtype("plain"));
-  g_mime_text_part_set_text(part.get(), bodyText(mail.body).constData());
-  g_mime_text_part_set_charset(part.get(), "utf-8");
+  // The body as UTF-8 bytes: set_text would pick a narrower charset of its own.
+  const QByteArray body = bodyText(mail.body);
+  GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(body.constData(), body.size()));
+  GPtr<GMimeDataWrapper> content(
+      g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
   GMimePart* asPart = GMIME_PART(part.get());
+  g_mime_part_set_content(asPart, content.get());
+  g_mime_text_part_set_charset(part.get(), "utf-8");
   g_mime_part_set_content_encoding(
       asPart, g_mime_part_get_best_content_encoding(asPart, GMIME_ENCODING_CONSTRAINT_7BIT));
   g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(part.get()));
