@@ -52,7 +52,6 @@ constexpr auto kCtrl = Qt::ControlModifier;
 void Mailer::buildControls() {
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Mailer"));
-  client->setMinimumSize(px(8064), px(5172));
   setCentralWidget(client);
 
   Frame1 = new QGroupBox(client);

@@ -74,7 +74,7 @@ void MessageEdit::cutExcess(int position, int added) {
   if (cutting_ || added <= 0) return;
   cutting_ = true;
   QTextCursor cursor(document());
-  int end = position + added;
+  int end = qMin(position + added, document()->characterCount() - 1);
   while (length() > maxLength_ && end > position) {
     const int excess = static_cast<int>(length() - maxLength_);
     const int take = qMin(end - position, qMax(1, excess / 2 + (excess % 2)));
