@@ -76,6 +76,11 @@ void Mailer::buildControls() {
   Label2->setObjectName(QStringLiteral("Label2"));
   place(Label2, 4080, 280, 615, 255);
   Re = field(Frame1, "Re", "Subject", 100, 4800);
+  // A desktop font wider than the designed one would cut the caption: let it grow leftwards.
+  const int captionWidth = Label2->sizeHint().width();
+  if (captionWidth > Label2->width()) {
+    Label2->setGeometry(Re->x() - captionWidth - 2, Label2->y(), captionWidth, Label2->height());
+  }
 
   EditBox = new MessageEdit(kMaxMessageLength, Frame1);
   EditBox->setObjectName(QStringLiteral("EditBox"));
