@@ -157,6 +157,11 @@ void MailTransportTest::stubPrograms() {
   clock.start();
   QVERIFY(!impatient.send(mail, &error) && error.contains(u"in time"_qs));
   QVERIFY(clock.elapsed() < 10000);
+  // Without a setting the system's sendmail is asked (only tried where there is none).
+  settings.values.clear();
+  if (!QFile::exists(u"/usr/sbin/sendmail"_qs)) {
+    QVERIFY(!transport.send(mail, &error) && error.startsWith(u"/usr/sbin/sendmail"_qs));
+  }
   // A recipient that is no address never reaches the program.
   settings.values[u"Platform/Sendmail"_qs] = stub;
   QFile::remove(stub + u".in"_qs);
