@@ -1,38 +1,37 @@
 #include "main_window/label_click.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
 namespace tavelin::main_window {
 namespace {
 
-// Labels have no click signal: this watches one label's presses and lives as long as it.
-class LabelClick final : public QObject {
+class ClickFilter final : public QObject {
  public:
-  LabelClick(QLabel* label, std::function<void()> action)
-      : QObject(label), action_(std::move(action)) {
-    label->installEventFilter(this);
-  }
+  ClickFilter(QLabel* label, std::function<void()> handler)
+      : QObject(label), label_(label), handler_(std::move(handler)) {}
 
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      action_();
-      return true;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == label_ && event->type() == QEvent::MouseButtonRelease) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton &&
+          label_->rect().contains(mouse->position().toPoint())) {
+        handler_();
+        return true;
+      }
     }
     return false;
   }
 
  private:
-  std::function<void()> action_;
+  QLabel* label_;
+  std::function<void()> handler_;
 };
 
 }  // namespace
 
-void onLabelClick(QLabel* label, std::function<void()> action) {
-  new LabelClick(label, std::move(action));
+void onLabelClick(QLabel* label, std::function<void()> handler) {
+  label->installEventFilter(new ClickFilter(label, std::move(handler)));
 }
 
 }  // namespace tavelin::main_window

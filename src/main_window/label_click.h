@@ -6,7 +6,7 @@ class QLabel;
 
 namespace tavelin::main_window {
 
-// Runs action when the label is clicked with the left button.
-void onLabelClick(QLabel* label, std::function<void()> action);
+// Makes a label clickable: the handler runs when the left button is released over it.
+void onLabelClick(QLabel* label, std::function<void()> handler);
 
 }  // namespace tavelin::main_window
