@@ -31,7 +31,6 @@ Mailer::Mailer(const Context& context, QWidget* mainWindow)
     : QMainWindow(mainWindow, Qt::Window), context_(context), mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("Mailer"));
   setWindowTitle(QStringLiteral("Malvek Quilla"));
-  setAttribute(Qt::WA_DeleteOnClose, false);
   buildControls();
   buildMenus();
   connectControls();
