@@ -129,7 +129,8 @@ void Mailer::closeEvent(QCloseEvent* event) {
 
 void Mailer::hideEvent(QHideEvent* event) {
   QMainWindow::hideEvent(event);
-  Q_EMIT hidden();
+  // Minimising hides the window on some desktops, but the editor is still open.
+  if (!isVisible()) Q_EMIT hidden();
 }
 
 void Mailer::CloseMailer() {

@@ -1,5 +1,7 @@
 #include <QAction>
+#include <QHideEvent>
 #include <QTest>
+#include <QTimer>
 
 #include "mail/browser_launch.h"
 #include "mail/mail_and_web.h"
@@ -80,6 +82,23 @@ void MailLinksTest::mailFromMenusAndLabels() {
   w.List1->setListIndex(2);
   QTest::mouseClick(w.Label6, Qt::LeftButton);
   QCOMPARE(seen.to, QString(u"c"_qs + QString(44, QLatin1Char('x'))).left(40));
+
+  // A hide event the desktop sends on minimising does not end the wait.
+  bool stillOpen = false;
+  w.mail().whileOpen = [&](mail::Mailer& editor) {
+    QHideEvent minimised;
+    QCoreApplication::sendEvent(&editor, &minimised);
+    QTimer::singleShot(0, &editor, [&] {
+      stillOpen = w.mail().mailer() == &editor;
+      editor.CloseMailer();
+    });
+  };
+  w.menuItem("mnuMailAddress")->trigger();
+  QVERIFY(stillOpen && w.mail().mailer() == nullptr);
+  w.mail().whileOpen = [&](mail::Mailer& editor) {
+    ++seen.opened;
+    editor.CloseMailer();
+  };
 
   // While a record is edited neither envelope opens the editor (it would drop the typing).
   w.EditRecord();
