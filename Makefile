@@ -21,6 +21,7 @@ build: configure
 
 run: build
 	@mkdir -p "$(DATA)"
+	@[ -e "$(DATA)/TAVELIN.HTM" ] || cp resources/TAVELIN.HTM "$(DATA)/TAVELIN.HTM"
 	cd "$(DATA)" && "$(abspath $(BUILD))/src/app/tavelin"
 
 test: build

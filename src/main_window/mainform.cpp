@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include "attachments/attachments.h"
+#include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
 #include "output/clipboard_exchange.h"
@@ -43,6 +44,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectOutputAndAttachments();
   createTimer1();
   connectDialerAndOptions();
+  connectMail();
 }
 
 Mainform::~Mainform() = default;

@@ -33,6 +33,9 @@ class Printing;
 namespace tavelin::attachments {
 class Attachments;
 }
+namespace tavelin::mail {
+class MailAndWeb;
+}
 
 namespace tavelin::main_window {
 
@@ -115,6 +118,7 @@ class Mainform final : public QMainWindow, public RecordView {
   dialer::CommControl& MSComm1() { return MSComm1_; }
   options::OptionsDialog& optionsDialog() { return *optionsDialog_; }
   dialer::Dialer& dialer() { return *dialer_; }
+  mail::MailAndWeb& mail() { return *mail_; }
 
   // Form-level state shared by the window's procedures.
   QString SearchString;
@@ -160,6 +164,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectOutputAndAttachments();
   void createTimer1();
   void connectDialerAndOptions();
+  void connectMail();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -173,6 +178,7 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<attachments::Attachments> attachments_;
   std::unique_ptr<options::OptionsDialog> optionsDialog_;
   std::unique_ptr<dialer::Dialer> dialer_;
+  std::unique_ptr<mail::MailAndWeb> mail_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace tavelin::platform {
 
 // The title of every box that has none of its own.
 inline const QString kAppTitle = QStringLiteral("Tavelin");
 
-enum class Buttons { Ok, OkCancel, YesNo };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Icon { None, Critical, Question, Exclamation, Information };
 enum class Button { Ok, Cancel, Yes, No };
 
@@ -19,6 +21,23 @@ struct Message {
   Button defaultButton = Button::Ok;  // Yes for Yes/No boxes unless a caller says otherwise
 };
 
+// An open or save dialog: name filters as Qt writes them ("Text (*.txt)"), the suffix added
+// to a name typed without one. The save dialog asks before replacing a file.
+struct FileRequest {
+  QStringList filters;
+  QString defaultSuffix;
+};
+
+// A font as the font dialog presets and returns it.
+struct FontChoice {
+  QString name;
+  double size = 9;
+  bool bold = false;
+  bool italic = false;
+
+  bool operator==(const FontChoice&) const = default;
+};
+
 // Modal message and input boxes. The window classes never open a box themselves.
 class Dialogs {
  public:
@@ -27,6 +46,11 @@ class Dialogs {
   virtual Button message(const Message& message) = 0;
   // An input box; Cancel gives the empty text.
   virtual QString input(const QString& prompt, const QString& title, const QString& proposed) = 0;
+  // The chosen file's path; nothing when the dialog was cancelled.
+  virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
+  virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;
+  // The font dialog over existing fonts, preset; nothing when it was cancelled.
+  virtual std::optional<FontChoice> chooseFont(const FontChoice& preset) = 0;
 };
 
 // The common case: text, buttons, icon and title, the first button the default.

@@ -9,6 +9,7 @@ class Clipboard;
 class Clock;
 class Dialogs;
 class Launcher;
+class MailTransport;
 class Printer;
 class Registry;
 class SerialPort;
@@ -25,6 +26,8 @@ class Platform {
   virtual SettingsStore& settings() = 0;
   // One launcher for every program the subsystems start.
   virtual Launcher& launcher() = 0;
+  // Where the mail editor's messages go.
+  virtual MailTransport& mailTransport() = 0;
   // The one printer of the run: the printer and font chosen hold until the program ends.
   virtual Printer& printer() = 0;
   virtual Clipboard& clipboard() = 0;

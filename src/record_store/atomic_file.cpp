@@ -7,7 +7,11 @@ namespace tavelin {
 
 std::optional<WriteError> writeFileAtomically(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return WriteError{path, file.errorString()};
+  // Unbuffered, so that a write cut short (disk full, file size limit) shows as a short count
+  // here; through the buffer Qt commits the shortened file as if all was well.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    return WriteError{path, file.errorString()};
+  }
   // A short write says nothing of its reason; the next write of the rest fails with it
   // ("No space left on device").
   qsizetype written = 0;

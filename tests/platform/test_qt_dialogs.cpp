@@ -1,10 +1,15 @@
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "attachments/shortcut_help.h"
 #include "platform/qt/qt_dialogs.h"
+#include "support/test_env.h"
 
 using namespace tavelin;
 
@@ -12,6 +17,8 @@ class QtDialogsTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void shortcutHelpInABox();
+  void sendQuestion();
+  void fileAndFontDialogs();
 };
 
 // The help: fifteen lines, each ended by a CR alone, a tab between a key and what it does. A box
@@ -42,6 +49,65 @@ void QtDialogsTest::shortcutHelpInABox() {
   QCOMPARE(shown, QStringList({"TAVELIN keyboard shortcuts", QString(help).replace('\r', '\n'),
                                "Tavelin", "one\ntwo"}));
   QCOMPARE(icons, QList({QMessageBox::Information, QMessageBox::NoIcon}));
+}
+
+// Yes, No and Cancel; closing the box is Cancel.
+void QtDialogsTest::sendQuestion() {
+  platform::QtDialogs dialogs;
+  platform::Message ask;
+  ask.text = QStringLiteral("Send it?");
+  ask.buttons = platform::Buttons::YesNoCancel;
+  ask.defaultButton = platform::Button::Yes;
+  int buttons = 0;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box &&
+            static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::Yes));
+    buttons = static_cast<int>(box->buttons().size());
+    box->button(QMessageBox::No)->click();
+  });
+  QCOMPARE(dialogs.message(ask), platform::Button::No);
+  QCOMPARE(buttons, 3);
+  QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+  QCOMPARE(dialogs.message(ask), platform::Button::Cancel);
+}
+
+// The chosen file or font comes back; Cancel comes back as nothing.
+void QtDialogsTest::fileAndFontDialogs() {
+  test::TestEnvironment env;
+  platform::QtDialogs dialogs;
+  const platform::FileRequest request{{QStringLiteral("Text (*.txt)")}, QStringLiteral("txt")};
+  QStringList filters;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    filters = dialog->nameFilters();
+    dialog->reject();
+  });
+  QVERIFY(!dialogs.saveFileName(request));
+  QCOMPARE(filters, request.filters);
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    dialog->selectFile(env.workPath(QStringLiteral("letter")));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  QCOMPARE(dialogs.saveFileName(request), env.workPath(QStringLiteral("letter.txt")));
+
+  const platform::FontChoice preset{QStringLiteral("DejaVu Sans Mono"), 11, true, false};
+  QFont shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    shown = dialog->currentFont();
+    dialog->reject();
+  });
+  QVERIFY(!dialogs.chooseFont(preset));
+  QVERIFY(shown.family() == preset.name && shown.bold() && !shown.italic());
+  QTimer::singleShot(0,
+                     [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+  const std::optional<platform::FontChoice> chosen = dialogs.chooseFont(preset);
+  QVERIFY(chosen && chosen->name == preset.name && chosen->size == 11 && chosen->bold);
 }
 
 QTEST_MAIN(QtDialogsTest)

@@ -23,6 +23,35 @@ QString FakeDialogs::input(const QString& prompt, const QString& title, const QS
   return answer;
 }
 
+namespace {
+
+template <typename T>
+std::optional<T> nextAnswer(std::deque<std::optional<T>>& queue) {
+  std::optional<T> answer;
+  if (!queue.empty()) {
+    answer.swap(queue.front());
+    queue.pop_front();
+  }
+  return answer;
+}
+
+}  // namespace
+
+std::optional<QString> FakeDialogs::openFileName(const FileRequest& request) {
+  openRequests.push_back(request);
+  return nextAnswer(fileAnswers);
+}
+
+std::optional<QString> FakeDialogs::saveFileName(const FileRequest& request) {
+  saveRequests.push_back(request);
+  return nextAnswer(fileAnswers);
+}
+
+std::optional<FontChoice> FakeDialogs::chooseFont(const FontChoice& preset) {
+  fontPresets.push_back(preset);
+  return nextAnswer(fontAnswers);
+}
+
 QStringList FakeDialogs::texts() const {
   QStringList out;
   for (const Message& m : shown) out << m.text;
@@ -34,6 +63,17 @@ void FakeDialogs::clear() {
   inputAnswers.clear();
   shown.clear();
   inputsShown.clear();
+  fileAnswers.clear();
+  fontAnswers.clear();
+  openRequests.clear();
+  saveRequests.clear();
+  fontPresets.clear();
+}
+
+bool FakeMailTransport::send(const OutgoingMail& mail, QString* error) {
+  sent.push_back(mail);
+  if (!accepting && error) *error = QStringLiteral("refused");
+  return accepting;
 }
 
 bool FakeLauncher::start(const QString& program, const QStringList& arguments) {

@@ -13,6 +13,7 @@
 #include "platform/fake/fake_printer.h"
 #include "platform/fake/fake_registry.h"
 #include "platform/launcher.h"
+#include "platform/mail_transport.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
 
@@ -24,6 +25,15 @@ class FakeDialogs final : public Dialogs {
  public:
   Button message(const Message& message) override;
   QString input(const QString& prompt, const QString& title, const QString& proposed) override;
+  // File and font dialogs answer from their queues; an empty queue is Cancel.
+  std::optional<QString> openFileName(const FileRequest& request) override;
+  std::optional<QString> saveFileName(const FileRequest& request) override;
+  std::optional<FontChoice> chooseFont(const FontChoice& preset) override;
+
+  std::deque<std::optional<QString>> fileAnswers;  // open and save dialogs alike
+  std::deque<std::optional<FontChoice>> fontAnswers;
+  std::vector<FileRequest> openRequests, saveRequests;
+  std::vector<FontChoice> fontPresets;
 
   struct Input {
     QString prompt, title, proposed;
@@ -69,6 +79,15 @@ class FakeLauncher final : public Launcher {
   QStringList failing;
 };
 
+// Records the messages handed over; refuses them while accepting is false.
+class FakeMailTransport final : public MailTransport {
+ public:
+  bool send(const OutgoingMail& mail, QString* error) override;
+
+  std::vector<OutgoingMail> sent;  // every message offered, accepted or not
+  bool accepting = true;
+};
+
 // Fakes for every service but the serial port, which is the real one (tests use a
 // pseudo-terminal) and the event processing, which is Qt's.
 class FakePlatform final : public Platform {
@@ -79,6 +98,7 @@ class FakePlatform final : public Platform {
   Clock& clock() override { return fakeClock; }
   SettingsStore& settings() override { return fakeSettings; }
   Launcher& launcher() override { return fakeLauncher; }
+  MailTransport& mailTransport() override { return fakeMailTransport; }
   Printer& printer() override { return fakePrinter; }
   Clipboard& clipboard() override { return fakeClipboard; }
   Registry& registry() override { return fakeRegistry; }
@@ -90,6 +110,7 @@ class FakePlatform final : public Platform {
   FakeClock fakeClock;
   FakeSettingsStore fakeSettings;
   FakeLauncher fakeLauncher;
+  FakeMailTransport fakeMailTransport;
   FakePrinter fakePrinter;
   FakeClipboard fakeClipboard;
   FakeRegistry fakeRegistry;

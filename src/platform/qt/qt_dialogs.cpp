@@ -1,6 +1,8 @@
 #include "platform/qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -62,6 +64,10 @@ Button QtDialogs::message(const Message& m) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.setEscapeButton(QMessageBox::No);
       break;
+    case Buttons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.setEscapeButton(QMessageBox::Cancel);
+      break;
   }
   box.setDefaultButton(toQt(m.defaultButton));
   switch (box.exec()) {
@@ -83,6 +89,40 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
   const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
                                              QLineEdit::Normal, proposed, &ok);
   return ok ? text : QString();
+}
+
+namespace {
+
+std::optional<QString> fileName(const FileRequest& request, QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  dialog.setNameFilters(request.filters);
+  dialog.setDefaultSuffix(request.defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogs::openFileName(const FileRequest& request) {
+  return fileName(request, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtDialogs::saveFileName(const FileRequest& request) {
+  return fileName(request, QFileDialog::AcceptSave);
+}
+
+std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& preset) {
+  QFont initial(preset.name);
+  initial.setPointSizeF(preset.size > 0 ? preset.size : 9);
+  initial.setBold(preset.bold);
+  initial.setItalic(preset.italic);
+  bool ok = false;
+  const QFont font = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
+  if (!ok) return std::nullopt;
+  return FontChoice{font.family(), font.pointSizeF(), font.bold(), font.italic()};
 }
 
 }  // namespace tavelin::platform

@@ -9,6 +9,7 @@
 #include "platform/qt/linux_registry.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
+#include "platform/qt/qt_mail_transport.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/settings_store.h"
@@ -40,6 +41,7 @@ class QtPlatform final : public Platform {
   Clock& clock() override { return clock_; }
   SettingsStore& settings() override { return settings_; }
   Launcher& launcher() override { return launcher_; }
+  MailTransport& mailTransport() override { return mailTransport_; }
   Printer& printer() override { return printer_; }
   Clipboard& clipboard() override { return clipboard_; }
   Registry& registry() override { return registry_; }
@@ -56,6 +58,7 @@ class QtPlatform final : public Platform {
   QtClock clock_;
   QtSettingsStore settings_;
   QtLauncher launcher_;
+  QtMailTransport mailTransport_{settings_};
   QtPrinter printer_{settings_};
   QtClipboard clipboard_;
   LinuxRegistry registry_{launcher_};
