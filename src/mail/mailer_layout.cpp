@@ -10,17 +10,13 @@
 #include "mail/mailer.h"
 #include "mail/mailer_status.h"
 #include "mail/message_edit.h"
+#include "window_kit/designer_layout.h"
 
 namespace tavelin::mail {
 namespace {
 
-constexpr int px(int twips) {
-  return (twips + 7) / 15;
-}
-
-void place(QWidget* w, int left, int top, int width, int height) {
-  w->setGeometry(px(left), px(top), px(width), px(height));
-}
+using window_kit::place;
+using window_kit::px;
 
 QLineEdit* field(QWidget* parent, const char* name, const char* accessibleName, int maxLength,
                  int left) {
@@ -32,19 +28,7 @@ QLineEdit* field(QWidget* parent, const char* name, const char* accessibleName, 
   return box;
 }
 
-struct Item {
-  const char* name;
-  const char* caption;
-  QKeyCombination key;
-};
-
-struct Menu {
-  const char* name;
-  const char* caption;
-  std::initializer_list<Item> items;
-};
-
-constexpr QKeyCombination kNone{};
+using window_kit::kNoKey;
 constexpr auto kCtrl = Qt::ControlModifier;
 
 }  // namespace
@@ -120,41 +104,27 @@ void Mailer::buildControls() {
 }
 
 void Mailer::buildMenus() {
-  const std::initializer_list<Menu> menus = {
+  const std::initializer_list<window_kit::MenuSpec> menus = {
       {"mnuFile",
        "&File",
        {{"mnuOpenFile", "&Open", kCtrl | Qt::Key_O},
         {"mnuSaveAs", "&Save as..", kCtrl | Qt::Key_A},
-        {"mnuStreepje", "-", kNone},
+        {"mnuStreepje", "-", kNoKey},
         {"mnuQuit", "&Quit Quilla", kCtrl | Qt::Key_Q}}},
       {"mnuEdit",
        "&Edit",
        {{"mnuJoin", "&Join Lines", kCtrl | Qt::Key_J},
         {"mnuClean", "&Clean Block", kCtrl | Qt::Key_C},
-        {"mnuEdStreep", "-", kNone},
+        {"mnuEdStreep", "-", kNoKey},
         {"mnuPers", "Configure &Sign Off", kCtrl | Qt::Key_S},
         {"mnuFont", "Select Editor &Font", kCtrl | Qt::Key_F},
-        {"mnuLijnTwee", "-", kNone},
+        {"mnuLijnTwee", "-", kNoKey},
         {"mnuPrint", "&Print Selected Text", kCtrl | Qt::Key_P}}},
       {"mnuIns",
        "&Insert",
        {{"mnuGreet", "Apply &Greeting", Qt::Key_F4}, {"mnuNow", "&Date and Time", Qt::Key_F5}}},
   };
-  for (const Menu& m : menus) {
-    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
-    menu->setObjectName(QLatin1String(m.name));
-    menu->menuAction()->setObjectName(QLatin1String(m.name));
-    for (const Item& item : m.items) {
-      QAction* action = qstrcmp(item.caption, "-") == 0
-                            ? menu->addSeparator()
-                            : menu->addAction(QString::fromLatin1(item.caption));
-      action->setObjectName(QLatin1String(item.name));
-      if (item.key != kNone) {
-        action->setShortcut(QKeySequence(item.key));
-        action->setShortcutContext(Qt::WindowShortcut);
-      }
-    }
-  }
+  window_kit::addMenus(menuBar(), menus);
   mnuPrint_ = menuItem(QStringLiteral("mnuPrint"));
   mnuJoin_ = menuItem(QStringLiteral("mnuJoin"));
   mnuClean_ = menuItem(QStringLiteral("mnuClean"));
@@ -162,11 +132,7 @@ void Mailer::buildMenus() {
 }
 
 QAction* Mailer::menuItem(const QString& name) const {
-  const QList<QAction*> all = findChildren<QAction*>(name);
-  for (QAction* a : all) {
-    if (!a->menu()) return a;  // the item, not the menu's own action
-  }
-  return all.isEmpty() ? nullptr : all.front();
+  return window_kit::findMenuItem(this, name);
 }
 
 }  // namespace tavelin::mail

@@ -9,17 +9,13 @@
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
 #include "record_store/record_lines.h"
+#include "window_kit/designer_layout.h"
 
 namespace tavelin::main_window {
 namespace {
 
-constexpr int px(int twips) {
-  return (twips + 7) / 15;
-}
-
-void place(QWidget* w, int left, int top, int width, int height) {
-  w->setGeometry(px(left), px(top), px(width), px(height));
-}
+using window_kit::place;
+using window_kit::px;
 
 // Frames draw their captions in bold; what they hold does not.
 void regularWeight(QWidget* w) {
