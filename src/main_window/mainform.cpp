@@ -33,6 +33,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
       MSComm1_(platform),
       frmOptions_(std::make_unique<options::FrmOptions>()) {
   setObjectName(QStringLiteral("Mainform"));
+  store_.onLockWait = [this](bool waiting) { setBusy(waiting); };
   buildControls();
   buildMenus();
   connectControls();

@@ -67,11 +67,7 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
 
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
-  lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(lockWaitMs)) {
-    return WriteError{DataFile, QStringLiteral("another copy of Tavelin holds the lock file %1")
-                                    .arg(lockFilePath(DataFile))};
-  }
+  if (auto error = takeLock(lock, DataFile)) return error;
   QByteArray now;
   const QString reason = readDataFile(DataFile, now);
   if (!reason.isEmpty()) return WriteError{DataFile, reason};
@@ -97,6 +93,18 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
   return finishSave(theirs.write(theirRow, appendedLine));
 }
 
+std::optional<WriteError> RecordStore::takeLock(QLockFile& lock, const QString& dataFile) {
+  lock.setStaleLockTime(kStaleLockMs);
+  if (lock.tryLock(0)) return std::nullopt;
+  if (onLockWait) onLockWait(true);
+  const bool taken = lock.tryLock(lockWaitMs);
+  if (onLockWait) onLockWait(false);
+  if (taken) return std::nullopt;
+  return WriteError{
+      dataFile,
+      QStringLiteral("another copy of Tavelin holds the lock file %1").arg(lockFilePath(dataFile))};
+}
+
 std::optional<WriteError> RecordStore::finishSave(const QByteArray& bytes) {
   if (auto error = writeFileAtomically(DataFile, bytes)) return error;
   SkipWatch = true;
@@ -113,12 +121,7 @@ std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
 
 std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
   QLockFile lock(lockFilePath(kDataFileName));
-  lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(lockWaitMs)) {
-    return WriteError{kDataFileName,
-                      QStringLiteral("another copy of Tavelin holds the lock file %1")
-                          .arg(lockFilePath(kDataFileName))};
-  }
+  if (auto error = takeLock(lock, kDataFileName)) return error;
   return copyFileAtomically(source, kDataFileName);
 }
 

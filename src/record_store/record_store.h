@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "record_store/atomic_file.h"
 #include "record_store/paths.h"
 #include "record_store/record_table.h"
+
+class QLockFile;
 
 namespace tavelin {
 
@@ -30,6 +33,8 @@ class RecordStore {
   // How long a save waits for another copy's save to end before it reports a failed write;
   // saves take well under a second.
   int lockWaitMs = 5000;
+  // Told when a save starts and ends waiting for another copy (the window shows the hourglass).
+  std::function<void(bool waiting)> onLockWait;
 
   const RecordTable& table() const;
   int rowCount() const { return table().rowCount(); }
@@ -77,6 +82,7 @@ class RecordStore {
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
+  std::optional<WriteError> takeLock(QLockFile& lock, const QString& dataFile);
   std::optional<WriteError> finishSave(const QByteArray& bytes);
 
   QString workFile_;

@@ -172,12 +172,15 @@ void SharedFileTest::lockHeldOrLeftBehind() {
     QLockFile other(lockPath);
     QVERIFY(other.tryLock(0));
     c.a.lockWaitMs = 300;
+    std::vector<bool> waits;
+    c.a.onLockWait = [&waits](bool waiting) { waits.push_back(waiting); };
     QElapsedTimer waited;
     waited.start();
     const auto error = c.a.SaveAll(lineOf("Bram"));
     QVERIFY(error);
     QVERIFY(error->reason.contains(u"lock file"));
     QVERIFY(waited.elapsed() >= 300 && waited.elapsed() < 5000);
+    QCOMPARE(waits, (std::vector<bool>{true, false}));
     QCOMPARE(c.fileNames(), QStringList{"Ann"});
     const auto restore = c.a.RestoreFrom(kBackupFileName);
     QVERIFY(restore);
