@@ -1,7 +1,11 @@
 #include "record_store/record_store.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "record_store/file_contents.h"
 
@@ -10,6 +14,42 @@ namespace {
 
 // A lock left by a copy that died on another machine (one on this machine is seen at once).
 constexpr int kStaleLockMs = 30000;
+
+// A copy writes its name into the lock file as soon as it has created it; an empty one that
+// is older than this was left by a copy killed in between.
+constexpr qint64 kEmptyLockMs = 1000;
+
+void removeAbandonedEmptyLock(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.isFile() || info.size() != 0 ||
+      info.lastModified().msecsTo(QDateTime::currentDateTime()) < kEmptyLockMs) {
+    return;
+  }
+  // As QLockFile does for its stale locks: one copy at a time removes it, after a fresh look.
+  QLockFile removing(path + QStringLiteral(".rmlock"));
+  if (!removing.tryLock(0)) return;
+  const QFileInfo again(path);
+  if (again.isFile() && again.size() == 0 &&
+      again.lastModified().msecsTo(QDateTime::currentDateTime()) >= kEmptyLockMs) {
+    QFile::remove(path);
+  }
+}
+
+// Takes the lock file of a data file within waitMs. QLockFile takes over at once a lock of a
+// copy that died on this machine, but not an empty one (the copy was killed before it wrote
+// its name into it): that is taken over once it is older than a live copy's could be.
+bool takeLock(QLockFile& lock, int waitMs) {
+  lock.setStaleLockTime(kStaleLockMs);
+  const QDeadlineTimer deadline(waitMs);
+  for (;;) {
+    if (lock.tryLock(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 250)))) {
+      return true;
+    }
+    if (lock.error() != QLockFile::LockFailedError) return false;
+    removeAbandonedEmptyLock(lock.fileName());
+    if (deadline.hasExpired()) return lock.tryLock(0);
+  }
+}
 
 RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
   if (!reason.isEmpty()) return {};
@@ -67,8 +107,7 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
 
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
-  lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(lockWaitMs)) {
+  if (!takeLock(lock, lockWaitMs)) {
     return WriteError{DataFile, QStringLiteral("another copy of Tavelin holds the lock file %1")
                                     .arg(lockFilePath(DataFile))};
   }
@@ -113,13 +152,33 @@ std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
 
 std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
   QLockFile lock(lockFilePath(kDataFileName));
-  lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(lockWaitMs)) {
+  if (!takeLock(lock, lockWaitMs)) {
     return WriteError{kDataFileName,
                       QStringLiteral("another copy of Tavelin holds the lock file %1")
                           .arg(lockFilePath(kDataFileName))};
   }
   return copyFileAtomically(source, kDataFileName);
+}
+
+int RecordStore::RemoveStaleSaveFiles() {
+  QLockFile lock(lockFilePath(DataFile));
+  if (!takeLock(lock, 0)) return 0;
+  const QFileInfo data(DataFile);
+  // The atomic writer's temporary names: the file's name, a dot and six letters or digits.
+  const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+      QRegularExpression::escape(data.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+  QDir folder = data.absoluteDir();
+  int removed = 0;
+  const QStringList candidates =
+      folder.entryList({data.fileName() + QStringLiteral(".??????")},
+                       QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+  for (const QString& name : candidates) {
+    if (temporary.match(name).hasMatch() && QFileInfo(folder.filePath(name)).isFile() &&
+        folder.remove(name)) {
+      ++removed;
+    }
+  }
+  return removed;
 }
 
 }  // namespace tavelin

@@ -58,6 +58,12 @@ class RecordStore {
   // Replaces the data file with a copy of source, under the same lock.
   std::optional<WriteError> RestoreFrom(const QString& source);
 
+  // Removes the temporary files of saves of DataFile that a copy killed in the middle of
+  // its save left beside it (named like "TAVELIN.FIL.aB3xYz"); nothing else. Done under the
+  // lock, so that no other copy's save in progress loses its file; when another copy holds
+  // the lock, they stay for the next start. Returns how many were removed.
+  int RemoveStaleSaveFiles();
+
   QString BuildRecordLine(int row) const;
 
   // The lock file of a data file.
