@@ -51,6 +51,20 @@ bool takeLock(QLockFile& lock, int waitMs) {
   }
 }
 
+// Why the lock was not taken: another copy's save, or a folder where it cannot be made (then
+// no save could be written there either).
+WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
+  const QString path = lock.fileName();
+  switch (lock.error()) {
+    case QLockFile::LockFailedError:
+      return {dataFile, QStringLiteral("another copy of Tavelin holds the lock file %1").arg(path)};
+    case QLockFile::PermissionError:
+      return {dataFile, QStringLiteral("no permission to create the lock file %1").arg(path)};
+    default:
+      return {dataFile, QStringLiteral("the lock file %1 could not be created").arg(path)};
+  }
+}
+
 RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
   if (!reason.isEmpty()) return {};
   return {true, bytes.size(), qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), 0)};
@@ -107,10 +121,7 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
 
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
-  if (!takeLock(lock, lockWaitMs)) {
-    return WriteError{DataFile, QStringLiteral("another copy of Tavelin holds the lock file %1")
-                                    .arg(lockFilePath(DataFile))};
-  }
+  if (!takeLock(lock, lockWaitMs)) return lockFailure(lock, DataFile);
   QByteArray now;
   const QString reason = readDataFile(DataFile, now);
   if (!reason.isEmpty()) return WriteError{DataFile, reason};
@@ -152,11 +163,7 @@ std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
 
 std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
   QLockFile lock(lockFilePath(kDataFileName));
-  if (!takeLock(lock, lockWaitMs)) {
-    return WriteError{kDataFileName,
-                      QStringLiteral("another copy of Tavelin holds the lock file %1")
-                          .arg(lockFilePath(kDataFileName))};
-  }
+  if (!takeLock(lock, lockWaitMs)) return lockFailure(lock, kDataFileName);
   return copyFileAtomically(source, kDataFileName);
 }
 
