@@ -78,7 +78,7 @@ void CrashSafetyTest::killedSaves() {
   // Kills fall anywhere in the first round of saves after the first load.
   std::uniform_int_distribution<qint64> delayUs(0, roundMs * 1000);
   const QDir folder(env.workDir());
-  int kills = 0, olds = 0, news = 0, staleFiles = 0;
+  int kills = 0, olds = 0, news = 0, inSave = 0, staleFiles = 0;
   for (; kills < 200; ++kills) {
     QProcess looper;
     looper.setWorkingDirectory(env.workDir());
@@ -90,6 +90,7 @@ void CrashSafetyTest::killedSaves() {
     QVERIFY2(looper.exitStatus() == QProcess::CrashExit,
              qPrintable(QStringLiteral("the looper ended by itself: ") +
                         QString::fromLocal8Bit(looper.readAllStandardError())));
+    inSave += looper.readAllStandardOutput().endsWith("saving\n");
 
     const QByteArray now = test::readFile(kDataFileName);
     QVERIFY2(now == without || now == withAdded,
@@ -110,10 +111,12 @@ void CrashSafetyTest::killedSaves() {
       QCOMPARE(test::readFile(kDataFileName), now);
     }
   }
-  qInfo("%d kills: %d left the old file, %d the new one, %d stale temporary files removed", kills,
-        olds, news, staleFiles);
-  // The kills fell on both sides of the saves.
-  QVERIFY(olds > 0 && news > 0);
+  qInfo(
+      "%d kills, %d in the middle of a save: %d left the old file, %d the new one, %d stale "
+      "temporary files removed",
+      kills, inSave, olds, news, staleFiles);
+  // Most kills fell inside a save, whatever the machine's load.
+  QVERIFY(inSave >= kills / 4);
   // The lock file a killed copy left is taken over.
   RecordStore after(workFile);
   after.SortFile();
