@@ -232,8 +232,8 @@ void Mailer::ConfigureSignOff() {
   readSignOffFile();
   SignOff = context_.platform.dialogs().input(
       QStringLiteral("Enter your Sign-Off. Use Alt-124 for CR/LF:"), platform::kAppTitle, SignOff);
-  // A failed write keeps the old file; nothing is reported.
-  if (!SignOff.isEmpty()) writeSignOff(signOffFilePath(configRoot()), SignOff);
+  // A failed write keeps the old file, and the typed sign-off holds for this message.
+  if (!SignOff.isEmpty()) reportWriteError(writeSignOff(signOffFilePath(configRoot()), SignOff));
   EditBox->setFocus();
 }
 

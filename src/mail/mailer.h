@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -11,7 +12,8 @@ class QTimer;
 
 namespace tavelin {
 class RecordTable;
-}
+struct WriteError;
+}  // namespace tavelin
 namespace tavelin::options {
 class FrmOptions;
 }
@@ -89,6 +91,8 @@ class Mailer final : public QMainWindow {
   void buildMenus();
   void connectControls();
   void readSignOffFile();
+  // Tells the user that a file of theirs was not written; the old one is still there.
+  void reportWriteError(const std::optional<WriteError>& error);
   void setBusy(bool busy);
   QString configRoot() const;
 

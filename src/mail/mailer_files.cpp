@@ -84,17 +84,19 @@ void Mailer::SaveText() {
     const std::optional<WriteError> error =
         writeFileAtomically(*chosen, (EditBox->text() + QStringLiteral("\r\n")).toUtf8());
     setBusy(false);
-    // The user must know that the text is not on disk.
-    if (error) {
-      platform::showMessage(
-          dialogs,
-          QStringLiteral("Could not write the file \"%1\" (%2). Nothing was changed.")
-              .arg(QDir::toNativeSeparators(QFileInfo(error->fileName).absoluteFilePath()),
-                   error->reason),
-          Buttons::Ok, Icon::Critical);
-    }
+    reportWriteError(error);  // the user must know that the text is not on disk
   }
   EditBox->setFocus();
+}
+
+void Mailer::reportWriteError(const std::optional<WriteError>& error) {
+  if (!error) return;
+  platform::showMessage(
+      context_.platform.dialogs(),
+      QStringLiteral("Could not write the file \"%1\" (%2). Nothing was changed.")
+          .arg(QDir::toNativeSeparators(QFileInfo(error->fileName).absoluteFilePath()),
+               error->reason),
+      Buttons::Ok, Icon::Critical);
 }
 
 void Mailer::SelectFont() {
@@ -110,7 +112,7 @@ void Mailer::SelectFont() {
     font.setBold(chosen->bold);
     EditBox->setFont(font);
     // A failed write keeps the old file; the font holds for this message anyway.
-    writeFontFile(fontFilePath(configRoot()), *chosen);
+    reportWriteError(writeFontFile(fontFilePath(configRoot()), *chosen));
   }
   EditBox->setCaret(selectionStart);
   EditBox->setFocus();

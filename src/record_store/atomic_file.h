@@ -19,4 +19,18 @@ std::optional<WriteError> writeFileAtomically(const QString& path, const QByteAr
 // Replaces target with a copy of source in the same way.
 std::optional<WriteError> copyFileAtomically(const QString& source, const QString& target);
 
+// The steps of an atomic write, in the order they are taken.
+enum class WriteStep { Open, Write, Flush, Sync, Rename };
+
+// Lets a test make any step of any atomic write fail, as a broken disk would; the program
+// never installs one. Consulted before each step: a reason fails the step with it.
+class FileSystemFaults {
+ public:
+  virtual ~FileSystemFaults() = default;
+  virtual std::optional<QString> fault(WriteStep step, const QString& path) = 0;
+
+  // Installs faults for every following write (none: writes run as they are); not owned.
+  static void install(FileSystemFaults* faults);
+};
+
 }  // namespace tavelin

@@ -1,7 +1,11 @@
 #include "record_store/record_store.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "record_store/file_contents.h"
 
@@ -10,6 +14,56 @@ namespace {
 
 // A lock left by a copy that died on another machine (one on this machine is seen at once).
 constexpr int kStaleLockMs = 30000;
+
+// A copy writes its name into the lock file as soon as it has created it; an empty one that
+// is older than this was left by a copy killed in between.
+constexpr qint64 kEmptyLockMs = 1000;
+
+void removeAbandonedEmptyLock(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.isFile() || info.size() != 0 ||
+      info.lastModified().msecsTo(QDateTime::currentDateTime()) < kEmptyLockMs) {
+    return;
+  }
+  // As QLockFile does for its stale locks: one copy at a time removes it, after a fresh look.
+  QLockFile removing(path + QStringLiteral(".rmlock"));
+  if (!removing.tryLock(0)) return;
+  const QFileInfo again(path);
+  if (again.isFile() && again.size() == 0 &&
+      again.lastModified().msecsTo(QDateTime::currentDateTime()) >= kEmptyLockMs) {
+    QFile::remove(path);
+  }
+}
+
+// Takes the lock file of a data file within waitMs. QLockFile takes over at once a lock of a
+// copy that died on this machine, but not an empty one (the copy was killed before it wrote
+// its name into it): that is taken over once it is older than a live copy's could be.
+bool takeLock(QLockFile& lock, int waitMs) {
+  lock.setStaleLockTime(kStaleLockMs);
+  const QDeadlineTimer deadline(waitMs);
+  for (;;) {
+    if (lock.tryLock(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 250)))) {
+      return true;
+    }
+    if (lock.error() != QLockFile::LockFailedError) return false;
+    removeAbandonedEmptyLock(lock.fileName());
+    if (deadline.hasExpired()) return lock.tryLock(0);
+  }
+}
+
+// Why the lock was not taken: another copy's save, or a folder where it cannot be made (then
+// no save could be written there either).
+WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
+  const QString path = lock.fileName();
+  switch (lock.error()) {
+    case QLockFile::LockFailedError:
+      return {dataFile, QStringLiteral("another copy of Tavelin holds the lock file %1").arg(path)};
+    case QLockFile::PermissionError:
+      return {dataFile, QStringLiteral("no permission to create the lock file %1").arg(path)};
+    default:
+      return {dataFile, QStringLiteral("the lock file %1 could not be created").arg(path)};
+  }
+}
 
 RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
   if (!reason.isEmpty()) return {};
@@ -67,7 +121,7 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
 
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
-  if (auto error = takeLock(lock, DataFile)) return error;
+  if (auto error = lockDataFile(lock, DataFile)) return error;
   QByteArray now;
   const QString reason = readDataFile(DataFile, now);
   if (!reason.isEmpty()) return WriteError{DataFile, reason};
@@ -93,16 +147,14 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
   return finishSave(theirs.write(theirRow, appendedLine));
 }
 
-std::optional<WriteError> RecordStore::takeLock(QLockFile& lock, const QString& dataFile) {
-  lock.setStaleLockTime(kStaleLockMs);
-  if (lock.tryLock(0)) return std::nullopt;
+std::optional<WriteError> RecordStore::lockDataFile(QLockFile& lock, const QString& dataFile) {
+  if (takeLock(lock, 0)) return std::nullopt;
+  if (lock.error() != QLockFile::LockFailedError) return lockFailure(lock, dataFile);
   if (onLockWait) onLockWait(true);
-  const bool taken = lock.tryLock(lockWaitMs);
+  const bool taken = takeLock(lock, lockWaitMs);
   if (onLockWait) onLockWait(false);
   if (taken) return std::nullopt;
-  return WriteError{
-      dataFile,
-      QStringLiteral("another copy of Tavelin holds the lock file %1").arg(lockFilePath(dataFile))};
+  return lockFailure(lock, dataFile);
 }
 
 std::optional<WriteError> RecordStore::finishSave(const QByteArray& bytes) {
@@ -121,8 +173,29 @@ std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
 
 std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
   QLockFile lock(lockFilePath(kDataFileName));
-  if (auto error = takeLock(lock, kDataFileName)) return error;
+  if (auto error = lockDataFile(lock, kDataFileName)) return error;
   return copyFileAtomically(source, kDataFileName);
+}
+
+int RecordStore::RemoveStaleSaveFiles() {
+  QLockFile lock(lockFilePath(DataFile));
+  if (!takeLock(lock, 0)) return 0;
+  const QFileInfo data(DataFile);
+  // The atomic writer's temporary names: the file's name, a dot and six letters or digits.
+  const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+      QRegularExpression::escape(data.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+  QDir folder = data.absoluteDir();
+  int removed = 0;
+  const QStringList candidates =
+      folder.entryList({data.fileName() + QStringLiteral(".??????")},
+                       QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+  for (const QString& name : candidates) {
+    if (temporary.match(name).hasMatch() && QFileInfo(folder.filePath(name)).isFile() &&
+        folder.remove(name)) {
+      ++removed;
+    }
+  }
+  return removed;
 }
 
 }  // namespace tavelin

@@ -63,6 +63,12 @@ class RecordStore {
   // Replaces the data file with a copy of source, under the same lock.
   std::optional<WriteError> RestoreFrom(const QString& source);
 
+  // Removes the temporary files of saves of DataFile that a copy killed in the middle of
+  // its save left beside it (named like "TAVELIN.FIL.aB3xYz"); nothing else. Done under the
+  // lock, so that no other copy's save in progress loses its file; when another copy holds
+  // the lock, they stay for the next start. Returns how many were removed.
+  int RemoveStaleSaveFiles();
+
   QString BuildRecordLine(int row) const;
 
   // The lock file of a data file.
@@ -82,7 +88,7 @@ class RecordStore {
 
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
-  std::optional<WriteError> takeLock(QLockFile& lock, const QString& dataFile);
+  std::optional<WriteError> lockDataFile(QLockFile& lock, const QString& dataFile);
   std::optional<WriteError> finishSave(const QByteArray& bytes);
 
   QString workFile_;

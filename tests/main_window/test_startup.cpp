@@ -23,6 +23,7 @@ class StartupTest : public QObject {
   void windowModel();
   void ways_to_end();
   void unreadableDataFile();
+  void staleSaveFile();
 };
 
 // First start: folders and the default options file appear, one blank row, no messages; a
@@ -170,6 +171,20 @@ void StartupTest::unreadableDataFile() {
       u"(TAVELIN.FIL could not be read: it is a folder). Nothing was changed."));
   QVERIFY(!QFile::exists(f.env.workPath(kBackupFileName)));
   QVERIFY(QFileInfo(f.env.workPath(kDataFileName)).isDir());
+}
+
+// A save killed between naming its temporary file and renaming it leaves the file; the next
+// start removes it, and only it.
+void StartupTest::staleSaveFile() {
+  test::MainformFixture f;
+  f.writeDataFile({test::recordLine("Ann")});
+  test::writeFile(f.env.workPath("TAVELIN.FIL.aB3xYz"), "half a save");
+  test::writeFile(f.env.workPath("TAVELIN.BAK.aB3xYz"), "not ours");
+  f.start();
+  QVERIFY(!QFile::exists(f.env.workPath("TAVELIN.FIL.aB3xYz")));
+  QVERIFY(QFile::exists(f.env.workPath("TAVELIN.BAK.aB3xYz")));
+  QCOMPARE(f.listNames(), QStringList{"Ann"});
+  QVERIFY(f.platform.fakeDialogs.shown.empty());
 }
 
 QTEST_MAIN(StartupTest)

@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 #include "record_store/record_store.h"
 #include "record_store/text_codec.h"
@@ -55,6 +57,20 @@ QByteArrayList linesOf(const QByteArray& bytes) {
   return lines;
 }
 
+// Runs check as a user whom file modes bind: root reads and writes everything all the same, so
+// then it runs in a child process as the unprivileged user. 0 when the check held.
+int asUnprivilegedUser(const std::function<int()>& check) {
+  if (geteuid() != 0) return check();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+    _exit(check());
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 10;
+  return WEXITSTATUS(status);
+}
+
 struct Fixture {
   test::TestEnvironment env;
   RecordStore store{workFilePath(env.configRoot())};
@@ -85,6 +101,7 @@ class HostileFilesTest : public QObject {
   void byteOrderMarkAndOldEncoding();
   void filesThatAreRefused();
   void filesWithoutPermission();
+  void readOnlyFileAndFolder();
   void fullDisk();
   void randomFilesLoseNothing();
 };
@@ -272,8 +289,7 @@ void HostileFilesTest::filesThatAreRefused() {
   QVERIFY(!f.store.SaveAll());
 }
 
-// Write-only and unreadable files. Root reads them all the same, so the check runs as the
-// unprivileged user in a child process when the tests run as root.
+// Write-only and unreadable files.
 void HostileFilesTest::filesWithoutPermission() {
   for (const mode_t mode : {mode_t(0200), mode_t(0000)}) {
     Fixture f;
@@ -290,20 +306,48 @@ void HostileFilesTest::filesWithoutPermission() {
       if (!f.store.SaveAll(QStringLiteral("\"New\""))) return 3;
       return 0;
     };
-    if (geteuid() == 0) {
-      const pid_t child = fork();
-      if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
-        _exit(check());
-      }
-      int status = 0;
-      QCOMPARE(waitpid(child, &status, 0), child);
-      QVERIFY(WIFEXITED(status));
-      QCOMPARE(WEXITSTATUS(status), 0);
-    } else {
-      QCOMPARE(check(), 0);
-    }
+    QCOMPARE(asUnprivilegedUser(check), 0);
     QCOMPARE(chmod(kDataFileName.toLocal8Bit().constData(), 0600), 0);
+    QCOMPARE(test::readFile(kDataFileName), bytes);
+  }
+}
+
+// A data file that may be read but not written, and one in a folder where nothing may be
+// created: the records are shown, and a save fails with its reason, leaving the folder as it
+// was.
+void HostileFilesTest::readOnlyFileAndFolder() {
+  struct Case {
+    mode_t file, folder;
+    const char* reason;
+  };
+  for (const Case& c : {Case{0444, 0777, "not writable"},
+                        Case{0644, 0555, "no permission to create the lock file"}}) {
+    Fixture f;
+    const QByteArray bytes = fileOf({record("Ann"), record("Bram")});
+    test::writeFile(kDataFileName, bytes);
+    QCOMPARE(chmod(kDataFileName.toLocal8Bit().constData(), c.file), 0);
+    QCOMPARE(chmod(fixedFolder(f.env.configRoot()).toLocal8Bit().constData(), 0777), 0);
+    QCOMPARE(chmod(QDir::currentPath().toLocal8Bit().constData(), c.folder), 0);
+    const QStringList entries = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    const auto check = [&f, &c, &entries]() -> int {
+      const RecordStore::LoadResult result = f.store.SortFile();
+      if (!result.unreadable.isEmpty() || f.names() != QStringList({"Ann", "Bram"})) return 1;
+      for (int row : {-1, 0}) {
+        const auto error =
+            row < 0 ? f.store.SaveAll(QStringLiteral("\"New\"")) : f.store.SaveRest(row);
+        if (!error || error->fileName != kDataFileName) return 2;
+        if (!error->reason.contains(QLatin1String(c.reason))) {
+          std::fprintf(stderr, "%s\n", qPrintable(error->reason));
+          return 3;
+        }
+      }
+      if (QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot) != entries) return 4;
+      return 0;
+    };
+    const int result = asUnprivilegedUser(check);
+    QCOMPARE(chmod(QDir::currentPath().toLocal8Bit().constData(), 0700), 0);
+    QCOMPARE(result, 0);
     QCOMPARE(test::readFile(kDataFileName), bytes);
   }
 }
