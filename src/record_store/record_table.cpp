@@ -22,17 +22,28 @@ QString RecordTable::BuildRecordLine(int row) const {
 }
 
 void RecordTable::writeRecordLine(LineWriter& out, int row) const {
+  static const Row kNoRow{};  // a row out of range writes as a record of empty fields
+  const Row& r = row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)] : kNoRow;
+  // Most records are plain ASCII: then each character is one byte, copied without the
+  // encoder; the check is one pass over the record's text.
+  const bool ascii = QtPrivate::isAscii(QStringView(r.text));
   std::array<QStringView, kFieldCount> values;
   qsizetype size = 4 * kFieldCount;
   for (int k = 0; k < kFieldCount; ++k) {
-    values[k] = value(row, k);
-    size += 3 * values[k].size();  // a UTF-16 unit never takes more than three bytes
+    values[k] = trimBlanks(QStringView(r.text).sliced(r.start[k], r.start[k + 1] - r.start[k]));
+    size += (ascii ? 1 : 3) * values[k].size();  // a UTF-16 unit never takes more than three
   }
   char* p = out.room(size);
   for (int k = 0; k < kFieldCount; ++k) {
     if (k > 0) *p++ = ',';
     *p++ = '"';
-    p = out.encode(p, values[k]);
+    if (ascii) {
+      const char16_t* c = values[k].utf16();
+      for (qsizetype i = 0, n = values[k].size(); i < n; ++i) p[i] = static_cast<char>(c[i]);
+      p += values[k].size();
+    } else {
+      p = out.encode(p, values[k]);
+    }
     *p++ = '"';
   }
   *p++ = '\r';
