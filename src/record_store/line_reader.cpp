@@ -82,7 +82,8 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
     } else {
       end = find(line, ',', start);
       value = line.sliced(start, end - start);
-      if (find(value, '"', 0) < value.size()) return read;  // a quote the writer could not write back
+      if (find(value, '"', 0) < value.size())
+        return read;  // a quote the writer could not write back
     }
     const qsizetype widthEnd = fieldWidthEnd(value, utf8);
     if (widthEnd < value.size() && !isBlank(value.sliced(widthEnd))) read.cut = true;
