@@ -111,7 +111,11 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
       table.beginRecord();
       // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
       for (QByteArrayView raw : read.fields) {
-        table.addField(decoder.field(raw, line, 4 * kFieldWidth));
+        if (read.ascii) {
+          table.addAsciiField(raw);
+        } else {
+          table.addField(decoder.field(raw, line, 4 * kFieldWidth));
+        }
       }
       table.endRecord();
     }

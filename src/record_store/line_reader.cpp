@@ -12,15 +12,18 @@ qsizetype find(QByteArrayView line, char c, qsizetype from) {
   return hit ? static_cast<const char*>(hit) - line.data() : size;
 }
 
-// Whether a byte below the blank other than the tab occurs. Eight bytes at a time: a word
-// without any byte below 0x20 (the usual case) needs no closer look.
-bool hasControl(QByteArrayView line) {
+// Whether a byte below the blank other than the tab occurs, and else whether every byte is
+// ASCII. Eight bytes at a time: a word without any byte below 0x20 (the usual case) needs
+// no closer look.
+bool scanBytes(QByteArrayView line, bool& ascii) {
   const auto* p = reinterpret_cast<const unsigned char*>(line.data());
   const qsizetype size = line.size();
+  quint64 high = 0;
   qsizetype i = 0;
   for (; i + 8 <= size; i += 8) {
     quint64 w;
     std::memcpy(&w, p + i, 8);
+    high |= w;
     // The high bit of a byte is set where the byte is below 0x20 (exact for "any").
     if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
     for (int k = 0; k < 8; ++k) {
@@ -28,8 +31,10 @@ bool hasControl(QByteArrayView line) {
     }
   }
   for (; i < size; ++i) {
+    high |= p[i];
     if (p[i] < 0x20 && p[i] != '\t') return true;
   }
+  ascii = (high & 0x8080808080808080ull) == 0;
   return false;
 }
 
@@ -61,7 +66,7 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
     read.kind = LineKind::Blank;
     return read;
   }
-  read.control = hasControl(line);
+  read.control = scanBytes(line, read.ascii);
   if (read.control) return read;
 
   int count = 0;

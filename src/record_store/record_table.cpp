@@ -3,11 +3,38 @@
 #include <algorithm>
 
 namespace tavelin {
+namespace {
+
+// Plain copies between characters and bytes that cannot overlap, which the compiler does
+// many at a time.
+char* narrowAscii(char* __restrict out, const char16_t* __restrict in, qsizetype n) {
+  for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<char>(in[i]);
+  return out + n;
+}
+
+void widenAscii(char16_t* __restrict out, const char* __restrict in, qsizetype n) {
+  for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(in[i]);
+}
+
+}  // namespace
+
+void RecordTable::reserve(int rows, qsizetype chars) {
+  rows_.reserve(static_cast<size_t>(rows));
+  // Sized, not only reserved: the rows are written in place, and pages never written are
+  // never touched.
+  if (text_.size() < chars) text_.resize(chars);
+}
+
+QChar* RecordTable::room(qsizetype n) {
+  if (used_ + n > text_.size()) text_.resize(std::max(used_ + n, 2 * text_.size()));
+  return text_.data() + used_;
+}
 
 QStringView RecordTable::stored(int row, int field) const {
   if (row < 0 || row >= rowCount() || field < 0 || field >= kFieldCount) return {};
   const Row& r = rows_[static_cast<size_t>(row)];
-  return QStringView(text_).sliced(r.begin + r.start[field], r.start[field + 1] - r.start[field]);
+  return QStringView(text_.constData() + r.begin + r.start[field],
+                     r.start[field + 1] - r.start[field]);
 }
 
 QString RecordTable::slot(int row, int field) const {
@@ -39,9 +66,7 @@ void RecordTable::writeRecordLine(LineWriter& out, int row) const {
     if (k > 0) *p++ = ',';
     *p++ = '"';
     if (ascii) {
-      const char16_t* c = values[k].utf16();
-      for (qsizetype i = 0, n = values[k].size(); i < n; ++i) p[i] = static_cast<char>(c[i]);
-      p += values[k].size();
+      p = narrowAscii(p, values[k].utf16(), values[k].size());
     } else {
       p = out.encode(p, values[k]);
     }
@@ -61,20 +86,30 @@ void RecordTable::reorder(const std::vector<quint32>& order, size_t keep) {
 
 void RecordTable::beginRecord() {
   pendingFields_ = 0;
-  pending_.begin = text_.size();
+  pending_.begin = used_;
 }
 
 void RecordTable::addField(QStringView text) {
   if (pendingFields_ >= kFieldCount) return;
   QStringView kept = text.left(kFieldWidth);
   while (!kept.isEmpty() && kept.back() == u' ') kept.chop(1);
-  pending_.start[pendingFields_++] = static_cast<quint16>(text_.size() - pending_.begin);
-  text_.append(kept);
+  pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
+  std::copy(kept.begin(), kept.end(), room(kept.size()));
+  used_ += kept.size();
+}
+
+void RecordTable::addAsciiField(QByteArrayView bytes) {
+  if (pendingFields_ >= kFieldCount) return;
+  QByteArrayView kept = bytes.first(std::min<qsizetype>(bytes.size(), kFieldWidth));
+  while (!kept.isEmpty() && kept.back() == ' ') kept.chop(1);
+  pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
+  widenAscii(reinterpret_cast<char16_t*>(room(kept.size())), kept.data(), kept.size());
+  used_ += kept.size();
 }
 
 void RecordTable::endRecord() {
   while (pendingFields_ < kFieldCount) addField({});
-  pending_.start[kFieldCount] = static_cast<quint16>(text_.size() - pending_.begin);
+  pending_.start[kFieldCount] = static_cast<quint16>(used_ - pending_.begin);
   rows_.push_back(pending_);
 }
 

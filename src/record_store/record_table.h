@@ -31,18 +31,18 @@ class RecordTable {
   void clear() {
     rows_.clear();
     text_.clear();
+    used_ = 0;
   }
   // Room for the rows and for their text, in UTF-16 units.
-  void reserve(int rows, qsizetype chars = 0) {
-    rows_.reserve(static_cast<size_t>(rows));
-    text_.reserve(chars);
-  }
+  void reserve(int rows, qsizetype chars = 0);
   // Keeps the first `keep` rows of the given order: row i becomes what row order[i] was.
   void reorder(const std::vector<quint32>& order, size_t keep);
   // Stores a record field by field; each text is cut to 80 characters and copied. A view
   // into the table is valid until the next record is stored.
   void beginRecord();
   void addField(QStringView text);
+  // The same for a field of plain ASCII bytes, which are their own characters.
+  void addAsciiField(QByteArrayView bytes);
   void endRecord();
 
  private:
@@ -51,11 +51,15 @@ class RecordTable {
     std::array<quint16, kFieldCount + 1> start{};  // field k is [start[k], start[k+1]) from there
   };
   QStringView rowText(const Row& r) const {
-    return QStringView(text_).sliced(r.begin, r.start[kFieldCount]);
+    return QStringView(text_.constData() + r.begin, r.start[kFieldCount]);
   }
+  // Where the next n units of text go; the caller adds them to used_.
+  QChar* room(qsizetype n);
   std::vector<Row> rows_;
-  QString text_;  // the fields of every row one after another
-  Row pending_;   // the record being added
+  // The fields of every row one after another: used_ units, the rest room to come.
+  QString text_;
+  qsizetype used_ = 0;
+  Row pending_;  // the record being added
   int pendingFields_ = 0;
 };
 
