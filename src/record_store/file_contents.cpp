@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "record_store/line_reader.h"
@@ -18,31 +19,38 @@ bool startsWithWideMark(QByteArrayView bytes) {
 }
 
 // The work file is a by-product of the load, which reads the sorted lines from memory: a
-// plain write will do.
+// plain write will do, through one small buffer, so that no copy of the whole file is made.
 void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& records,
                    const std::vector<QByteArrayView>& kept, bool utf8) {
-  QByteArray out;
-  if (utf8) {
-    qsizetype size = 0;
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) size += line.size() + 2;
-    }
-    out.reserve(size);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) out.append(line).append("\r\n");
-    }
-  } else {
-    LineWriter writer;
-    LineDecoder decoder(false);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) writer.appendLine(decoder.decode(line));
-    }
-    out = writer.take();
-  }
-  // A missing or empty address book still reads as one empty line.
-  if (records.empty() && kept.empty()) out = "\r\n";
   QFile file(path);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return;
+  // A missing or empty address book still reads as one empty line.
+  if (records.empty() && kept.empty()) {
+    file.write("\r\n");
+    return;
+  }
+  constexpr qsizetype kChunk = 1 << 16;
+  LineWriter writer(kChunk + 4096);
+  LineDecoder decoder(false);
+  for (const auto* lines : {&records, &kept}) {
+    for (QByteArrayView line : *lines) {
+      if (utf8) {
+        char* p = writer.room(line.size() + 2);
+        std::memcpy(p, line.data(), static_cast<size_t>(line.size()));
+        p += line.size();
+        *p++ = '\r';
+        *p++ = '\n';
+        writer.done(p);
+      } else {
+        writer.appendLine(decoder.decode(line));
+      }
+      if (writer.written().size() >= kChunk) {
+        file.write(writer.written().data(), writer.written().size());
+        writer.restart();
+      }
+    }
+  }
+  file.write(writer.written().data(), writer.written().size());
 }
 
 }  // namespace
