@@ -6,6 +6,9 @@
 //   startup [FILE]     build the main window offscreen and run the start-up until it is shown
 //   tick [FILE]        the median of many refresher ticks in browse mode, window offscreen
 //   search FILE TEXT   one new search for TEXT, the input box answered by the fake dialogs
+//   add|edit|delete|backup|restore [FILE]
+//                      one user action at the started window, on a copy of FILE, from the
+//                      button until the record is shown again; every question answered Yes
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
@@ -26,7 +29,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: tavelin-bench generate OUT [N] | load|save|startup|tick [FILE] | "
-               "search FILE TEXT\n");
+               "search FILE TEXT | add|edit|delete|backup|restore [FILE]\n");
   return 2;
 }
 
@@ -78,7 +81,9 @@ int main(int argc, char** argv) {
   }
 
   if (mode == QLatin1String("startup") || mode == QLatin1String("tick") ||
-      mode == QLatin1String("search")) {
+      mode == QLatin1String("search") || mode == QLatin1String("add") ||
+      mode == QLatin1String("edit") || mode == QLatin1String("delete") ||
+      mode == QLatin1String("backup") || mode == QLatin1String("restore")) {
     return runWindowMode(argc, argv, file);
   }
   return usage();

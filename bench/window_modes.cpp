@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "action_modes.h"
 #include "bench_support.h"
 #include "main_window/mainform.h"
 #include "options/frm_options.h"
@@ -23,8 +24,10 @@ extern "C" Q_DECL_EXPORT int tavelin_bench_window(int argc, char** argv, const c
   if (mode == QLatin1String("search") && argc < 4) return 2;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  // Only the start-up reads the data file; nothing here writes it.
-  bench::Sandbox box(file, bench::Sandbox::DataFile::Link);
+  // The actions write a copy of the data file; the other modes only read it.
+  const bool writes = bench::isActionMode(mode);
+  bench::Sandbox box(file,
+                     writes ? bench::Sandbox::DataFile::Copy : bench::Sandbox::DataFile::Link);
   platform::FakePlatform platform(box.config.path());
   if (mode == QLatin1String("startup")) {
     std::unique_ptr<main_window::Mainform> window;
@@ -38,6 +41,7 @@ extern "C" Q_DECL_EXPORT int tavelin_bench_window(int argc, char** argv, const c
   main_window::Mainform window(platform);
   window.Form_Load();
   window.Timer1->stop();  // ticks are run by hand, one at a time
+  if (writes) return bench::runActionMode(mode, window, platform);
   if (mode == QLatin1String("tick")) {
     // Everything a tick can show switched on: time, date, search string, tool tips, pointers.
     options::FrmOptions& o = window.frmOptions();

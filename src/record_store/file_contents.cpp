@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "record_store/line_reader.h"
@@ -18,31 +19,38 @@ bool startsWithWideMark(QByteArrayView bytes) {
 }
 
 // The work file is a by-product of the load, which reads the sorted lines from memory: a
-// plain write will do.
+// plain write will do, through one small buffer, so that no copy of the whole file is made.
 void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& records,
                    const std::vector<QByteArrayView>& kept, bool utf8) {
-  QByteArray out;
-  if (utf8) {
-    qsizetype size = 0;
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) size += line.size() + 2;
-    }
-    out.reserve(size);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) out.append(line).append("\r\n");
-    }
-  } else {
-    LineWriter writer;
-    LineDecoder decoder(false);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) writer.appendLine(decoder.decode(line));
-    }
-    out = writer.take();
-  }
-  // A missing or empty address book still reads as one empty line.
-  if (records.empty() && kept.empty()) out = "\r\n";
   QFile file(path);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(out);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return;
+  // A missing or empty address book still reads as one empty line.
+  if (records.empty() && kept.empty()) {
+    file.write("\r\n");
+    return;
+  }
+  constexpr qsizetype kChunk = 1 << 16;
+  LineWriter writer(kChunk + 4096);
+  LineDecoder decoder(false);
+  for (const auto* lines : {&records, &kept}) {
+    for (QByteArrayView line : *lines) {
+      if (utf8) {
+        char* p = writer.room(line.size() + 2);
+        std::memcpy(p, line.data(), static_cast<size_t>(line.size()));
+        p += line.size();
+        *p++ = '\r';
+        *p++ = '\n';
+        writer.done(p);
+      } else {
+        writer.appendLine(decoder.decode(line));
+      }
+      if (writer.written().size() >= kChunk) {
+        file.write(writer.written().data(), writer.written().size());
+        writer.restart();
+      }
+    }
+  }
+  file.write(writer.written().data(), writer.written().size());
 }
 
 }  // namespace
@@ -88,12 +96,18 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
   const bool utf8 = isValidUtf8(bytes);
   if (utf8 && bytes.startsWith("\xef\xbb\xbf")) bytes.remove(0, 3);  // the writer writes none
 
-  // Each line is a record or is kept as it stands.
+  // One pass: each line is a record, taken into the table as it comes, or is kept as it
+  // stands. The table's rows are put in order afterwards, which moves no text.
   std::vector<QByteArrayView> records;
+  std::vector<bool> cut;  // the record's line holds more than the table shows
   std::vector<QByteArrayView> kept;
   bool control = false;
   const std::vector<QByteArrayView> lines = splitLines(QByteArrayView(bytes));
   records.reserve(lines.size());
+  RecordTable& table = contents.table;
+  // The fields take no more UTF-16 units than the file takes bytes.
+  table.reserve(static_cast<int>(std::max<size_t>(lines.size(), 1)), bytes.size());
+  LineDecoder decoder(utf8);
   for (QByteArrayView line : lines) {
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
@@ -101,6 +115,17 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
       kept.push_back(line);
     } else if (read.kind == LineKind::Record) {
       records.push_back(line);
+      cut.push_back(read.cut);
+      table.beginRecord();
+      // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
+      for (QByteArrayView raw : read.fields) {
+        if (read.ascii) {
+          table.addAsciiField(raw);
+        } else {
+          table.addField(decoder.field(raw, line, 4 * kFieldWidth));
+        }
+      }
+      table.endRecord();
     }
   }
   QString refused;
@@ -108,24 +133,19 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
     refused = QStringLiteral("it is not a text file");
     kept.clear();
   }
-  sortLinesIgnoringCase(records, utf8);
+  const std::vector<quint32> order = sortOrderIgnoringCase(records, utf8);
   sortLinesIgnoringCase(kept, utf8);
-  if (!workFile.isEmpty()) writeWorkFile(workFile, records, kept, utf8);
+  std::vector<QByteArrayView> sorted;
+  sorted.reserve(records.size());
+  for (quint32 i : order) sorted.push_back(records[i]);
+  if (!workFile.isEmpty()) writeWorkFile(workFile, sorted, kept, utf8);
 
-  RecordTable& table = contents.table;
+  // The table holds the first records in order; the rest wait beside it.
   const size_t tabled = std::min<size_t>(records.size(), kRecordLimit);
-  table.reserve(static_cast<int>(std::max<size_t>(tabled, 1)));
-  LineDecoder decoder(utf8);
+  table.reorder(order, tabled);
   for (size_t i = 0; i < tabled; ++i) {
-    const ReadLine read = readLine(records[i], utf8);
-    table.beginRecord();
-    // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
-    for (QByteArrayView raw : read.fields) {
-      table.addField(decoder.field(raw, records[i], 4 * kFieldWidth));
-    }
-    table.endRecord();
-    if (read.cut) {
-      contents.verbatim.insert(static_cast<int>(i), decoder.decode(records[i]).toString());
+    if (cut[order[i]]) {
+      contents.verbatim.insert(static_cast<int>(i), decoder.decode(sorted[i]).toString());
     }
   }
   // An address book without records still shows one blank one.
@@ -134,8 +154,8 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
     table.endRecord();
     contents.placeholder = true;
   }
-  for (size_t i = tabled; i < records.size(); ++i) {
-    contents.untabled << decoder.decode(records[i]).toString();
+  for (size_t i = tabled; i < sorted.size(); ++i) {
+    contents.untabled << decoder.decode(sorted[i]).toString();
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
   contents.limitReached = table.rowCount() >= kRecordLimit;

@@ -1,13 +1,41 @@
 #include "record_store/line_reader.h"
 
+#include <cstring>
+
 namespace tavelin {
 namespace {
 
 qsizetype find(QByteArrayView line, char c, qsizetype from) {
-  const char* p = line.data();
   const qsizetype size = line.size();
-  while (from < size && p[from] != c) ++from;
-  return from;
+  if (from >= size) return size;
+  const void* hit = std::memchr(line.data() + from, c, static_cast<size_t>(size - from));
+  return hit ? static_cast<const char*>(hit) - line.data() : size;
+}
+
+// Whether a byte below the blank other than the tab occurs, and else whether every byte is
+// ASCII. Eight bytes at a time: a word without any byte below 0x20 (the usual case) needs
+// no closer look.
+bool scanBytes(QByteArrayView line, bool& ascii) {
+  const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+  const qsizetype size = line.size();
+  quint64 high = 0;
+  qsizetype i = 0;
+  for (; i + 8 <= size; i += 8) {
+    quint64 w;
+    std::memcpy(&w, p + i, 8);
+    high |= w;
+    // The high bit of a byte is set where the byte is below 0x20 (exact for "any").
+    if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
+    for (int k = 0; k < 8; ++k) {
+      if (p[i + k] < 0x20 && p[i + k] != '\t') return true;
+    }
+  }
+  for (; i < size; ++i) {
+    high |= p[i];
+    if (p[i] < 0x20 && p[i] != '\t') return true;
+  }
+  ascii = (high & 0x8080808080808080ull) == 0;
+  return false;
 }
 
 bool isBlank(QByteArrayView text) {
@@ -34,16 +62,11 @@ qsizetype fieldWidthEnd(QByteArrayView value, bool utf8) {
 ReadLine readLine(QByteArrayView line, bool utf8) {
   ReadLine read;
   const qsizetype size = line.size();
-  bool blank = true;
-  for (qsizetype i = 0; i < size; ++i) {
-    const auto c = static_cast<unsigned char>(line[i]);
-    if (c != ' ') blank = false;
-    if (c < 0x20 && c != '\t') read.control = true;
-  }
-  if (blank) {
+  if (isBlank(line)) {
     read.kind = LineKind::Blank;
     return read;
   }
+  read.control = scanBytes(line, read.ascii);
   if (read.control) return read;
 
   int count = 0;
@@ -64,7 +87,8 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
     } else {
       end = find(line, ',', start);
       value = line.sliced(start, end - start);
-      if (value.contains('"')) return read;  // a quote the writer could not write back
+      if (find(value, '"', 0) < value.size())
+        return read;  // a quote the writer could not write back
     }
     const qsizetype widthEnd = fieldWidthEnd(value, utf8);
     if (widthEnd < value.size() && !isBlank(value.sliced(widthEnd))) read.cut = true;

@@ -30,6 +30,8 @@ struct ReadLine {
   bool cut = false;
   // A control character: with no record beside it, the file is not a text file.
   bool control = false;
+  // Nothing but ASCII: each byte is its own character in either encoding.
+  bool ascii = false;
   // The raw values of a record, quotes removed, blanks after the value kept.
   std::array<QByteArrayView, kFieldCount> fields;
 };

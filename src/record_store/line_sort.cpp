@@ -105,18 +105,32 @@ int compareIgnoringCase(QByteArrayView av, QByteArrayView bv, bool utf8) {
   }
 }
 
-void sortLinesIgnoringCase(std::vector<QByteArrayView>& lines, bool utf8) {
+std::vector<quint32> sortOrderIgnoringCase(const std::vector<QByteArrayView>& lines, bool utf8) {
   std::vector<Keyed> keyed(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) keyed[i] = keyOf(lines[i], static_cast<quint32>(i));
-  std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+  // Equal lines are told apart by their place, so that every order is total and the result
+  // is the same however it is reached.
+  const auto before = [&](const Keyed& a, const Keyed& b) {
     // The keys decide where both are plain ASCII up to their first difference.
     int c = compareKeys(a, b);
     if (c == 0) c = compareIgnoringCase(lines[a.index], lines[b.index], utf8);
     return c != 0 ? c < 0 : a.index < b.index;
-  });
+  };
+  // A file this program wrote is in order but for the line a save appended: the part in
+  // order is merged with the rest, sorted, instead of sorting everything again.
+  const auto sortedEnd = std::is_sorted_until(keyed.begin(), keyed.end(), before);
+  std::sort(sortedEnd, keyed.end(), before);
+  std::inplace_merge(keyed.begin(), sortedEnd, keyed.end(), before);
+  std::vector<quint32> order;
+  order.reserve(lines.size());
+  for (const Keyed& k : keyed) order.push_back(k.index);
+  return order;
+}
+
+void sortLinesIgnoringCase(std::vector<QByteArrayView>& lines, bool utf8) {
   std::vector<QByteArrayView> sorted;
   sorted.reserve(lines.size());
-  for (const Keyed& k : keyed) sorted.push_back(lines[k.index]);
+  for (quint32 i : sortOrderIgnoringCase(lines, utf8)) sorted.push_back(lines[i]);
   lines.swap(sorted);
 }
 

@@ -67,7 +67,10 @@ WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
 
 RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
   if (!reason.isEmpty()) return {};
-  return {true, bytes.size(), qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), 0)};
+  // Any seed but zero lets Qt use the processor's AES hash where there is one.
+  constexpr size_t kSeed = 0x9e3779b9;
+  return {true, bytes.size(),
+          qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), kSeed)};
 }
 
 }  // namespace

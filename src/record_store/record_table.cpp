@@ -3,11 +3,38 @@
 #include <algorithm>
 
 namespace tavelin {
+namespace {
+
+// Plain copies between characters and bytes that cannot overlap, which the compiler does
+// many at a time.
+char* narrowAscii(char* __restrict out, const char16_t* __restrict in, qsizetype n) {
+  for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<char>(in[i]);
+  return out + n;
+}
+
+void widenAscii(char16_t* __restrict out, const char* __restrict in, qsizetype n) {
+  for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(in[i]);
+}
+
+}  // namespace
+
+void RecordTable::reserve(int rows, qsizetype chars) {
+  rows_.reserve(static_cast<size_t>(rows));
+  // Sized, not only reserved: the rows are written in place, and pages never written are
+  // never touched.
+  if (text_.size() < chars) text_.resize(chars);
+}
+
+QChar* RecordTable::room(qsizetype n) {
+  if (used_ + n > text_.size()) text_.resize(std::max(used_ + n, 2 * text_.size()));
+  return text_.data() + used_;
+}
 
 QStringView RecordTable::stored(int row, int field) const {
   if (row < 0 || row >= rowCount() || field < 0 || field >= kFieldCount) return {};
   const Row& r = rows_[static_cast<size_t>(row)];
-  return QStringView(r.text).sliced(r.start[field], r.start[field + 1] - r.start[field]);
+  return QStringView(text_.constData() + r.begin + r.start[field],
+                     r.start[field + 1] - r.start[field]);
 }
 
 QString RecordTable::slot(int row, int field) const {
@@ -22,17 +49,27 @@ QString RecordTable::BuildRecordLine(int row) const {
 }
 
 void RecordTable::writeRecordLine(LineWriter& out, int row) const {
+  static const Row kNoRow{};  // a row out of range writes as a record of empty fields
+  const Row& r = row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)] : kNoRow;
+  const QStringView text = rowText(r);
+  // Most records are plain ASCII: then each character is one byte, copied without the
+  // encoder; the check is one pass over the record's text.
+  const bool ascii = QtPrivate::isAscii(text);
   std::array<QStringView, kFieldCount> values;
   qsizetype size = 4 * kFieldCount;
   for (int k = 0; k < kFieldCount; ++k) {
-    values[k] = value(row, k);
-    size += 3 * values[k].size();  // a UTF-16 unit never takes more than three bytes
+    values[k] = trimBlanks(text.sliced(r.start[k], r.start[k + 1] - r.start[k]));
+    size += (ascii ? 1 : 3) * values[k].size();  // a UTF-16 unit never takes more than three
   }
   char* p = out.room(size);
   for (int k = 0; k < kFieldCount; ++k) {
     if (k > 0) *p++ = ',';
     *p++ = '"';
-    p = out.encode(p, values[k]);
+    if (ascii) {
+      p = narrowAscii(p, values[k].utf16(), values[k].size());
+    } else {
+      p = out.encode(p, values[k]);
+    }
     *p++ = '"';
   }
   *p++ = '\r';
@@ -40,24 +77,40 @@ void RecordTable::writeRecordLine(LineWriter& out, int row) const {
   out.done(p);
 }
 
+void RecordTable::reorder(const std::vector<quint32>& order, size_t keep) {
+  std::vector<Row> rows;
+  rows.reserve(keep);
+  for (size_t i = 0; i < keep && i < order.size(); ++i) rows.push_back(rows_[order[i]]);
+  rows_.swap(rows);
+}
+
 void RecordTable::beginRecord() {
   pendingFields_ = 0;
-  pendingSize_ = 0;
+  pending_.begin = used_;
 }
 
 void RecordTable::addField(QStringView text) {
   if (pendingFields_ >= kFieldCount) return;
   QStringView kept = text.left(kFieldWidth);
   while (!kept.isEmpty() && kept.back() == u' ') kept.chop(1);
-  pendingStart_[pendingFields_++] = static_cast<quint16>(pendingSize_);
-  std::copy(kept.begin(), kept.end(), pendingText_.begin() + pendingSize_);
-  pendingSize_ += kept.size();
+  pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
+  std::copy(kept.begin(), kept.end(), room(kept.size()));
+  used_ += kept.size();
+}
+
+void RecordTable::addAsciiField(QByteArrayView bytes) {
+  if (pendingFields_ >= kFieldCount) return;
+  QByteArrayView kept = bytes.first(std::min<qsizetype>(bytes.size(), kFieldWidth));
+  while (!kept.isEmpty() && kept.back() == ' ') kept.chop(1);
+  pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
+  widenAscii(reinterpret_cast<char16_t*>(room(kept.size())), kept.data(), kept.size());
+  used_ += kept.size();
 }
 
 void RecordTable::endRecord() {
   while (pendingFields_ < kFieldCount) addField({});
-  pendingStart_[kFieldCount] = static_cast<quint16>(pendingSize_);
-  rows_.push_back({QString(pendingText_.data(), pendingSize_), pendingStart_});
+  pending_.start[kFieldCount] = static_cast<quint16>(used_ - pending_.begin);
+  rows_.push_back(pending_);
 }
 
 }  // namespace tavelin

@@ -11,8 +11,8 @@
 namespace tavelin {
 
 // The fourteen columns of records. A slot holds at most 80 characters and reads as its
-// text padded with spaces to 80; the table keeps the text without the trailing spaces, one
-// string a record, so that 15000 records stay small.
+// text padded with spaces to 80; the table keeps the text without the trailing spaces, all
+// records in one string, so that 15000 records stay small and cost one allocation.
 class RecordTable {
  public:
   int rowCount() const { return static_cast<int>(rows_.size()); }
@@ -28,24 +28,39 @@ class RecordTable {
   // The same line on its own, without its end.
   QString BuildRecordLine(int row) const;
 
-  void clear() { rows_.clear(); }
-  void reserve(int rows) { rows_.reserve(static_cast<size_t>(rows)); }
-  // Stores a record field by field; each text is cut to 80 characters and copied.
+  void clear() {
+    rows_.clear();
+    text_.clear();
+    used_ = 0;
+  }
+  // Room for the rows and for their text, in UTF-16 units.
+  void reserve(int rows, qsizetype chars = 0);
+  // Keeps the first `keep` rows of the given order: row i becomes what row order[i] was.
+  void reorder(const std::vector<quint32>& order, size_t keep);
+  // Stores a record field by field; each text is cut to 80 characters and copied. A view
+  // into the table is valid until the next record is stored.
   void beginRecord();
   void addField(QStringView text);
+  // The same for a field of plain ASCII bytes, which are their own characters.
+  void addAsciiField(QByteArrayView bytes);
   void endRecord();
 
  private:
   struct Row {
-    QString text;                                // the fields one after another
-    std::array<quint16, kFieldCount + 1> start;  // field k is text[start[k], start[k+1])
+    qsizetype begin = 0;                           // where the row's text starts in text_
+    std::array<quint16, kFieldCount + 1> start{};  // field k is [start[k], start[k+1]) from there
   };
+  QStringView rowText(const Row& r) const {
+    return QStringView(text_.constData() + r.begin, r.start[kFieldCount]);
+  }
+  // Where the next n units of text go; the caller adds them to used_.
+  QChar* room(qsizetype n);
   std::vector<Row> rows_;
-  // The record being added: at most fourteen fields of 80 characters.
-  std::array<QChar, kFieldCount * kFieldWidth> pendingText_;
-  std::array<quint16, kFieldCount + 1> pendingStart_;
+  // The fields of every row one after another: used_ units, the rest room to come.
+  QString text_;
+  qsizetype used_ = 0;
+  Row pending_;  // the record being added
   int pendingFields_ = 0;
-  qsizetype pendingSize_ = 0;
 };
 
 }  // namespace tavelin

@@ -46,6 +46,9 @@ class LineWriter {
   void append(QStringView text);      // part of a line
   void appendLine(QStringView line);  // the rest of a line, and its end
   QByteArray take();
+  // The bytes written so far, and a new start that keeps the room for more.
+  QByteArrayView written() const { return QByteArrayView(out_.constData(), used_); }
+  void restart() { used_ = 0; }
 
   // For callers that write a line piece by piece: room for maxBytes, the place to write,
   // encode() to put text there, and done() with where the writing ended.
