@@ -12,6 +12,8 @@
 namespace tavelin {
 namespace {
 
+constexpr QByteArrayView kUtf8Mark = "\xef\xbb\xbf";
+
 // A byte-order mark of UTF-16 or UTF-32 says the file is not one of ours.
 bool startsWithWideMark(QByteArrayView bytes) {
   return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
@@ -86,7 +88,8 @@ QString readDataFile(const QString& path, QByteArray& bytes) {
 QString loadContents(QByteArray bytes, FileContents& contents, const QString& workFile) {
   contents = FileContents();
   const bool utf8 = isValidUtf8(bytes);
-  if (utf8 && bytes.startsWith("\xef\xbb\xbf")) bytes.remove(0, 3);  // the writer writes none
+  if (utf8 && bytes.startsWith(kUtf8Mark))
+    bytes.remove(0, kUtf8Mark.size());  // the writer writes none
 
   // Each line is a record or is kept as it stands.
   std::vector<QByteArrayView> records;
@@ -95,6 +98,9 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
   const std::vector<QByteArrayView> lines = splitLines(QByteArrayView(bytes));
   records.reserve(lines.size());
   for (QByteArrayView line : lines) {
+    // A byte-order mark at a line's start is left from files joined together: the line is read
+    // without it, and a line of nothing else is blank.
+    while (utf8 && line.startsWith(kUtf8Mark)) line = line.sliced(kUtf8Mark.size());
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
     if (read.kind == LineKind::Kept) {
