@@ -36,9 +36,18 @@ FieldTexts importPieces(const QString& clipboardText) {
       piece += last;
       if (last == QLatin1Char(',') || last.unicode() < 32 || piece.size() == kFieldWidth) break;
     }
-    if (pastEnd || last != QLatin1Char(',')) ++position;
+    if (pastEnd || last != QLatin1Char(',')) {
+      ++position;
+      // A character of two halves is skipped whole.
+      if (position < text.size() && text[position - 1].isHighSurrogate() &&
+          text[position].isLowSurrogate()) {
+        ++position;
+      }
+    }
     // The character that ended the piece goes; past the end there is none.
     if (!pastEnd) piece.chop(1);
+    // A cut between the halves of a character takes the first half too.
+    if (!piece.isEmpty() && piece.back().isHighSurrogate()) piece.chop(1);
     piece = trimBlanks(piece).toString();
   }
   return pieces;

@@ -13,6 +13,8 @@
 namespace tavelin {
 namespace {
 
+constexpr QByteArrayView kUtf8Mark = "\xef\xbb\xbf";
+
 // A byte-order mark of UTF-16 or UTF-32 says the file is not one of ours.
 bool startsWithWideMark(QByteArrayView bytes) {
   return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
@@ -94,7 +96,8 @@ QString readDataFile(const QString& path, QByteArray& bytes) {
 QString loadContents(QByteArray bytes, FileContents& contents, const QString& workFile) {
   contents = FileContents();
   const bool utf8 = isValidUtf8(bytes);
-  if (utf8 && bytes.startsWith("\xef\xbb\xbf")) bytes.remove(0, 3);  // the writer writes none
+  if (utf8 && bytes.startsWith(kUtf8Mark))
+    bytes.remove(0, kUtf8Mark.size());  // the writer writes none
 
   // One pass: each line is a record, taken into the table as it comes, or is kept as it
   // stands. The table's rows are put in order afterwards, which moves no text.
@@ -109,6 +112,9 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
   table.reserve(static_cast<int>(std::max<size_t>(lines.size(), 1)), bytes.size());
   LineDecoder decoder(utf8);
   for (QByteArrayView line : lines) {
+    // A byte-order mark at a line's start is left from files joined together: the line is read
+    // without it, and a line of nothing else is blank.
+    while (utf8 && line.startsWith(kUtf8Mark)) line = line.sliced(kUtf8Mark.size());
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
     if (read.kind == LineKind::Kept) {

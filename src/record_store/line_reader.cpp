@@ -45,14 +45,17 @@ bool isBlank(QByteArrayView text) {
   return true;
 }
 
-// The byte where the 81st character starts, or the size when there are not that many.
+// The byte where the first character starts that no longer fits a slot of 80 UTF-16 units,
+// or the size when all fit. A character past U+FFFF takes two units (and four bytes).
 qsizetype fieldWidthEnd(QByteArrayView value, bool utf8) {
   if (value.size() <= kFieldWidth) return value.size();
   if (!utf8) return kFieldWidth;
-  int chars = 0;
+  int units = 0;
   for (qsizetype i = 0; i < value.size(); ++i) {
-    if ((static_cast<unsigned char>(value[i]) & 0xC0) == 0x80) continue;  // continuation
-    if (chars++ == kFieldWidth) return i;
+    const auto c = static_cast<unsigned char>(value[i]);
+    if ((c & 0xC0) == 0x80) continue;  // continuation
+    units += c >= 0xF0 ? 2 : 1;
+    if (units > kFieldWidth) return i;
   }
   return value.size();
 }

@@ -25,8 +25,8 @@ enum class LineKind {
 // the line is read before it is decoded.
 struct ReadLine {
   LineKind kind = LineKind::Kept;
-  // A field runs past 80 characters: the table shows less than the line holds, so a rewrite
-  // keeps the line as it stands.
+  // A field runs past 80 characters (UTF-16 units, as the table counts them): the table shows
+  // less than the line holds, so a rewrite keeps the line as it stands.
   bool cut = false;
   // A control character: with no record beside it, the file is not a text file.
   bool control = false;

@@ -92,6 +92,8 @@ void RecordTable::beginRecord() {
 void RecordTable::addField(QStringView text) {
   if (pendingFields_ >= kFieldCount) return;
   QStringView kept = text.left(kFieldWidth);
+  // Never half a character: a cut between the two halves takes the first one too.
+  if (kept.size() < text.size() && !kept.isEmpty() && kept.back().isHighSurrogate()) kept.chop(1);
   while (!kept.isEmpty() && kept.back() == u' ') kept.chop(1);
   pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
   std::copy(kept.begin(), kept.end(), room(kept.size()));

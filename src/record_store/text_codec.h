@@ -32,7 +32,9 @@ class LineDecoder {
 
  private:
   bool utf8_;
-  QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+  // Every character as it stands: a byte-order mark at the start of a piece is no mark here.
+  QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                    QStringDecoder::Flag::ConvertInitialBom};
   QString buffer_;
   QByteArrayView line_;       // the line buffer_ holds
   bool lineIsAscii_ = false;  // then a byte offset is a character offset
@@ -57,7 +59,8 @@ class LineWriter {
   void done(char* end) { used_ = end - out_.constData(); }
 
  private:
-  QStringEncoder encoder_{QStringEncoder::Utf8};
+  // Stateless: half a character at the end of one piece is not carried into the next.
+  QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
   QByteArray out_;  // its size is the capacity; used_ bytes are written
   qsizetype used_ = 0;
 };

@@ -41,6 +41,12 @@ void ClipboardTextTest::import_data() {
   QTest::newRow("80 characters") << hundred << QStringList{hundred.left(79), hundred.mid(81)};
   QTest::newRow("comma as the 80th")
       << QString(79, 'x') + ",y" << QStringList{QString(79, 'x'), "y"};
+  // A character of two halves (U+1F600) is never cut in two, nor half of it skipped.
+  const QString face = QStringLiteral("\U0001F600");
+  QTest::newRow("80th is the second half")
+      << QString(78, 'x') + face + "y" << QStringList{QString(78, 'x')};
+  QTest::newRow("skipped after the 80th")
+      << QString(80, 'x') + face + "z" << QStringList{QString(79, 'x'), "z"};
   QTest::newRow("LF alone") << "first\nsecond" << QStringList{"first", "econd"};
   QTest::newRow("tab") << "ab\tcd,ef" << QStringList{"ab", "d", "ef"};
   QTest::newRow("blanks") << "  a b  ,  c  " << QStringList{"a b", "c"};

@@ -99,6 +99,7 @@ class HostileFilesTest : public QObject {
   void linesThatAreNoRecord();
   void fieldsLongerThanTheTable();
   void byteOrderMarkAndOldEncoding();
+  void charactersOfTwoHalves();
   void filesThatAreRefused();
   void filesWithoutPermission();
   void readOnlyFileAndFolder();
@@ -240,6 +241,26 @@ void HostileFilesTest::byteOrderMarkAndOldEncoding() {
   const QByteArray converted = f.loadAndSave();
   QCOMPARE(converted, fileOf({record("Ren\xc3\xa9"), "Zo\xc3\xab, no quotes"}));
   QCOMPARE(f.names(), (QStringList{QStringLiteral("Ren\u00e9")}));
+}
+
+// A character past U+FFFF takes two of a slot's 80 places: a field of 41 of them is more than
+// the table shows, so its line is kept, and the table never holds half a character.
+void HostileFilesTest::charactersOfTwoHalves() {
+  Fixture f;
+  const QString face = QStringLiteral("\U0001F600");
+  const QByteArray faces = face.repeated(41).toUtf8();
+  const QByteArray halfway = QByteArray(79, 'h') + face.toUtf8();
+  const QByteArray file = fileOf({record(halfway), record(faces)});
+  test::writeFile(kDataFileName, file);
+  f.store.SortFile();
+  QCOMPARE(f.names(), (QStringList{QString(79, 'h'), face.repeated(40)}));
+  QCOMPARE(f.loadAndSave(), file);
+
+  // Files joined together: the second one's mark starts a line, a line of nothing else.
+  test::writeFile(kDataFileName,
+                  fileOf({record("Zed"), "\xef\xbb\xbf" + record("Ann"), "\xef\xbb\xbf"}));
+  QCOMPARE(f.loadAndSave(), fileOf({record("Ann"), record("Zed")}));
+  QCOMPARE(f.names(), (QStringList{"Ann", "Zed"}));
 }
 
 // Not a text file, or no file at all: one blank record, the reason, and no save over it.

@@ -111,6 +111,13 @@ void RecordStoreTest::fieldsAndLines() {
   QCOMPARE(table.slot(0, 1), QStringLiteral("a,b").leftJustified(80));
   QCOMPARE(table.BuildRecordLine(0), line(QString(78, QLatin1Char('x')), "a,b"));
 
+  // Half a character ending one piece is written in its place, not carried into the next.
+  LineWriter writer;
+  writer.append(QString(QStringLiteral("a") + QChar(0xd83d)));
+  writer.append(u"\"b");
+  writer.appendLine(u"\u00e9");
+  QCOMPARE(writer.take(), QByteArray("a\xef\xbf\xbd\"b\xc3\xa9\r\n"));
+
   QCOMPARE(decodeText("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
   QCOMPARE(decodeText("caf\xe9 \x80"), QStringLiteral("caf\u00e9 \u20ac"));  // Windows-1252
 }

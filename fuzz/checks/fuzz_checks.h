@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <vector>
+
+namespace tavelin::fuzz {
+
+// Each check feeds any bytes to one reader of the program and says what went wrong, or
+// nothing. The fuzz targets abort on a fault; the test suite runs the same checks on the
+// seed inputs and on every input a fuzzer once found a fault with.
+QString checkDataFile(QByteArrayView bytes);         // load, save, load, save, load, save
+QString checkTextCodec(QByteArrayView bytes);        // UTF-8 test, decoders, line splitting
+QString checkOptionsFile(QByteArrayView bytes);      // the options file read and written
+QString checkClipboardImport(QByteArrayView bytes);  // clipboard text cut into the fields
+QString checkMailFiles(QByteArrayView bytes);        // font file, sign-off, opened text
+
+struct FuzzTarget {
+  const char* name;  // also the folder of its inputs below fuzz/corpus and fuzz/regressions
+  QString (*check)(QByteArrayView);
+};
+const std::vector<FuzzTarget>& fuzzTargets();
+
+}  // namespace tavelin::fuzz

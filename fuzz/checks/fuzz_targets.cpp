@@ -1,0 +1,14 @@
+#include "fuzz_checks.h"
+
+namespace tavelin::fuzz {
+
+const std::vector<FuzzTarget>& fuzzTargets() {
+  static const std::vector<FuzzTarget> targets = {
+      {"data_file", checkDataFile},       {"text_codec", checkTextCodec},
+      {"options_file", checkOptionsFile}, {"clipboard_import", checkClipboardImport},
+      {"mail_files", checkMailFiles},
+  };
+  return targets;
+}
+
+}  // namespace tavelin::fuzz
