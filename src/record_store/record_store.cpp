@@ -15,29 +15,33 @@ namespace {
 // A lock left by a copy that died on another machine (one on this machine is seen at once).
 constexpr int kStaleLockMs = 30000;
 
-// A copy writes its name into the lock file as soon as it has created it; an empty one that
-// is older than this was left by a copy killed in between.
-constexpr qint64 kEmptyLockMs = 1000;
+// A copy writes its process id and host into the lock file as soon as it has created it; one
+// that holds no such name (empty, or cut short) and is older than this was left by a copy
+// killed in between, and QLockFile cannot tell that it is stale.
+constexpr qint64 kNamelessLockMs = 1000;
 
-void removeAbandonedEmptyLock(const QString& path) {
+bool isAbandonedNamelessLock(const QString& path) {
   const QFileInfo info(path);
-  if (!info.isFile() || info.size() != 0 ||
-      info.lastModified().msecsTo(QDateTime::currentDateTime()) < kEmptyLockMs) {
-    return;
+  if (!info.isFile() ||
+      info.lastModified().msecsTo(QDateTime::currentDateTime()) < kNamelessLockMs) {
+    return false;
   }
+  qint64 pid = 0;
+  QString host, application;
+  return !QLockFile(path).getLockInfo(&pid, &host, &application);
+}
+
+void removeAbandonedNamelessLock(const QString& path) {
+  if (!isAbandonedNamelessLock(path)) return;
   // As QLockFile does for its stale locks: one copy at a time removes it, after a fresh look.
   QLockFile removing(path + QStringLiteral(".rmlock"));
   if (!removing.tryLock(0)) return;
-  const QFileInfo again(path);
-  if (again.isFile() && again.size() == 0 &&
-      again.lastModified().msecsTo(QDateTime::currentDateTime()) >= kEmptyLockMs) {
-    QFile::remove(path);
-  }
+  if (isAbandonedNamelessLock(path)) QFile::remove(path);
 }
 
 // Takes the lock file of a data file within waitMs. QLockFile takes over at once a lock of a
-// copy that died on this machine, but not an empty one (the copy was killed before it wrote
-// its name into it): that is taken over once it is older than a live copy's could be.
+// copy that died on this machine, but not one without a readable name (the copy was killed
+// before it had written it): that is taken over once it is older than a live copy's could be.
 bool takeLock(QLockFile& lock, int waitMs) {
   lock.setStaleLockTime(kStaleLockMs);
   const QDeadlineTimer deadline(waitMs);
@@ -46,7 +50,9 @@ bool takeLock(QLockFile& lock, int waitMs) {
       return true;
     }
     if (lock.error() != QLockFile::LockFailedError) return false;
-    removeAbandonedEmptyLock(lock.fileName());
+    // QLockFile clears a stale lock under a lock of its own, which can be left nameless too.
+    removeAbandonedNamelessLock(lock.fileName() + QStringLiteral(".rmlock"));
+    removeAbandonedNamelessLock(lock.fileName());
     if (deadline.hasExpired()) return lock.tryLock(0);
   }
 }

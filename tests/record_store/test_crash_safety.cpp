@@ -1,5 +1,7 @@
 // A copy killed at any moment of a save leaves the data file whole: the old content or the
 // new, and no temporary file that the next start does not clear away.
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
@@ -121,7 +123,13 @@ void CrashSafetyTest::killedSaves() {
   RecordStore after(workFile);
   after.SortFile();
   const auto error = after.SaveAll();
-  QVERIFY2(!error, qPrintable(error ? error->reason : QString()));
+  QVERIFY2(
+      !error,
+      qPrintable(error ? error->reason + u" (lock file: " +
+                             QString::fromLatin1(
+                                 test::readFile(RecordStore::lockFilePath(kDataFileName)).toHex()) +
+                             u')'
+                       : QString()));
 }
 
 void CrashSafetyTest::staleSaveFiles() {
@@ -182,6 +190,42 @@ void CrashSafetyTest::emptyLockFile() {
   QVERIFY(!store.SaveAll(u"\"B\""_qs));
   QCOMPARE(test::readFile(kDataFileName), QByteArray("\"A\"\r\n\"B\"\r\n"));
   QVERIFY(!QFileInfo::exists(lockPath));
+
+  // Cut short while its name was written: abandoned as well.
+  for (const QByteArray& partial : {QByteArray("12"), QByteArray("\n\n")}) {
+    test::writeFile(lockPath, partial);
+    QFile cut(lockPath);
+    QVERIFY(cut.open(QIODevice::ReadWrite));
+    QVERIFY(cut.setFileTime(QDateTime::currentDateTime().addSecs(-2),
+                            QFileDevice::FileModificationTime));
+    cut.close();
+    store.SortFile();
+    QVERIFY2(!store.SaveAll(u"\"P\""_qs), partial.constData());
+    QVERIFY(!QFileInfo::exists(lockPath));
+  }
+
+  // A dead copy's lock, with the lock that guards its removal left nameless by a copy killed
+  // while it cleared it: both are taken over.
+  const pid_t child = fork();
+  if (child == 0) {
+    QLockFile dying(lockPath);
+    _exit(dying.tryLock(0) ? 0 : 1);  // ends without unlocking
+  }
+  int status = 0;
+  QCOMPARE(waitpid(child, &status, 0), child);
+  QCOMPARE(WEXITSTATUS(status), 0);
+  const QString removing = lockPath + u".rmlock"_qs;
+  test::writeFile(removing, {});
+  QFile guard(removing);
+  QVERIFY(guard.open(QIODevice::ReadWrite));
+  QVERIFY(guard.setFileTime(QDateTime::currentDateTime().addSecs(-2),
+                            QFileDevice::FileModificationTime));
+  guard.close();
+  store.SortFile();
+  store.lockWaitMs = 1000;
+  QVERIFY(!store.SaveAll(u"\"R\""_qs));
+  QVERIFY(!QFileInfo::exists(lockPath));
+  store.lockWaitMs = 0;
 
   // A lock that names a live copy is never taken, however old.
   QLockFile live(lockPath);
