@@ -1,7 +1,5 @@
 // A copy killed at any moment of a save leaves the data file whole: the old content or the
 // new, and no temporary file that the next start does not clear away.
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
@@ -206,14 +204,7 @@ void CrashSafetyTest::emptyLockFile() {
 
   // A dead copy's lock, with the lock that guards its removal left nameless by a copy killed
   // while it cleared it: both are taken over.
-  const pid_t child = fork();
-  if (child == 0) {
-    QLockFile dying(lockPath);
-    _exit(dying.tryLock(0) ? 0 : 1);  // ends without unlocking
-  }
-  int status = 0;
-  QCOMPARE(waitpid(child, &status, 0), child);
-  QCOMPARE(WEXITSTATUS(status), 0);
+  QVERIFY(test::leaveLockOfDeadProcess(lockPath));
   const QString removing = lockPath + u".rmlock"_qs;
   test::writeFile(removing, {});
   QFile guard(removing);

@@ -1,6 +1,4 @@
 // Several copies of the program on one data file: every copy's update survives the others.
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
@@ -186,14 +184,7 @@ void SharedFileTest::lockHeldOrLeftBehind() {
     QVERIFY(restore);
   }
   // Left by a copy that died while saving: the next save sees it is stale and goes on.
-  const pid_t child = fork();
-  if (child == 0) {
-    QLockFile dying(lockPath);
-    _exit(dying.tryLock(0) ? 0 : 1);  // ends without unlocking
-  }
-  int status = 0;
-  QCOMPARE(waitpid(child, &status, 0), child);
-  QCOMPARE(WEXITSTATUS(status), 0);
+  QVERIFY(test::leaveLockOfDeadProcess(lockPath));
   QVERIFY(QFile::exists(lockPath));
   QVERIFY(!c.a.SaveAll(lineOf("Bram")));
   QCOMPARE(c.fileNames(), (QStringList{"Ann", "Bram"}));

@@ -27,4 +27,8 @@ class TestEnvironment {
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// Takes a lock file in a child process that ends without unlocking it, as a copy that dies
+// while saving does. False when the child could not take it.
+bool leaveLockOfDeadProcess(const QString& lockPath);
+
 }  // namespace tavelin::test
