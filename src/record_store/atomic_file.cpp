@@ -19,7 +19,7 @@ void FileSystemFaults::install(FileSystemFaults* faults) {
   installedFaults = faults;
 }
 
-std::optional<WriteError> writeFileAtomically(const QString& path, const QByteArray& bytes) {
+std::optional<WriteError> writeFileAtomically(const QString& path, QByteArrayView bytes) {
   if (auto reason = injectedFault(WriteStep::Open, path)) return WriteError{path, *reason};
   QSaveFile file(path);
   // Unbuffered, so that a write cut short (disk full, file size limit) shows as a short count
@@ -36,7 +36,7 @@ std::optional<WriteError> writeFileAtomically(const QString& path, const QByteAr
   qsizetype written = 0;
   while (written < bytes.size()) {
     if (auto reason = injectedFault(WriteStep::Write, path)) return failed(*reason);
-    const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+    const qint64 n = file.write(bytes.data() + written, bytes.size() - written);
     if (n <= 0) return failed(file.errorString());
     written += n;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -14,7 +15,7 @@ struct WriteError {
 
 // Replaces the file with exactly these bytes, or leaves it as it was: the bytes go to a
 // temporary file in the same folder, which then takes the old file's place.
-std::optional<WriteError> writeFileAtomically(const QString& path, const QByteArray& bytes);
+std::optional<WriteError> writeFileAtomically(const QString& path, QByteArrayView bytes);
 
 // Replaces target with a copy of source in the same way.
 std::optional<WriteError> copyFileAtomically(const QString& source, const QString& target);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "record_store/line_reader.h"
@@ -62,8 +63,22 @@ QString FileContents::writtenLine(int row) const {
   return whole != verbatim.cend() ? *whole : table.BuildRecordLine(row);
 }
 
+void FileContents::reset() {
+  table.clear();
+  untabled.clear();
+  verbatim.clear();
+  placeholder = false;
+  limitReached = false;
+}
+
 QByteArray FileContents::write(int skippedRow, const QString& appendedLine) const {
-  LineWriter out(static_cast<qsizetype>(table.rowCount()) * 200);
+  LineWriter out;
+  write(out, skippedRow, appendedLine);
+  return out.take();
+}
+
+void FileContents::write(LineWriter& out, int skippedRow, const QString& appendedLine) const {
+  out.reserve(static_cast<qsizetype>(table.rowCount()) * 200);
   // The blank row of a file without records is no record: it is never written.
   for (int row = placeholder ? 1 : 0; row < table.rowCount(); ++row) {
     if (row == skippedRow) continue;
@@ -76,51 +91,72 @@ QByteArray FileContents::write(int skippedRow, const QString& appendedLine) cons
   }
   for (const QString& line : untabled) out.appendLine(line);
   if (!appendedLine.isNull()) out.appendLine(appendedLine);
-  return out.take();
 }
 
-QString readDataFile(const QString& path, QByteArray& bytes) {
-  bytes.clear();
+QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayView& bytes) {
+  bytes = {};
   const QFileInfo info(path);
   if (!info.exists()) return {};  // no file yet: an empty address book
   if (info.isDir()) return QStringLiteral("it is a folder");
   if (!info.isFile()) return QStringLiteral("it is not an ordinary file");
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return file.errorString();
-  bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return file.errorString();
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return file.errorString();
+  // Read to the end, however the file grows meanwhile.
+  size_t used = 0;
+  buffer.reserve(static_cast<size_t>(std::max<qint64>(file.size(), 0)) + 1, 0);
+  for (;;) {
+    if (used == buffer.capacity()) buffer.reserve(2 * buffer.capacity(), used);
+    const qint64 n = file.read(buffer.data() + used, static_cast<qint64>(buffer.capacity() - used));
+    if (n < 0) return file.errorString();
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  bytes = QByteArrayView(buffer.data(), static_cast<qsizetype>(used));
   if (startsWithWideMark(bytes)) return QStringLiteral("it is not a text file");
   return {};
 }
 
-QString loadContents(QByteArray bytes, FileContents& contents, const QString& workFile) {
-  contents = FileContents();
+QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile) {
+  contents.reset();
   const bool utf8 = isValidUtf8(bytes);
   if (utf8 && bytes.startsWith(kUtf8Mark))
-    bytes.remove(0, kUtf8Mark.size());  // the writer writes none
+    bytes = bytes.sliced(kUtf8Mark.size());  // the writer writes none
 
+  std::vector<QByteArrayView> lines = splitLines(bytes);
+  // A byte-order mark at a line's start is left from files joined together: the line is read
+  // without it, and a line of nothing else is blank.
+  if (utf8) {
+    for (QByteArrayView& line : lines) {
+      while (line.startsWith(kUtf8Mark)) line = line.sliced(kUtf8Mark.size());
+    }
+  }
   // One pass: each line is a record, taken into the table as it comes, or is kept as it
   // stands. The table's rows are put in order afterwards, which moves no text.
-  std::vector<QByteArrayView> records;
+  constexpr quint32 kNoRecord = ~quint32{0};
+  std::vector<quint32> recordOf(lines.size(), kNoRecord);  // the table row a line became
+  std::vector<bool> isKept(lines.size(), false);
   std::vector<bool> cut;  // the record's line holds more than the table shows
-  std::vector<QByteArrayView> kept;
   bool control = false;
-  const std::vector<QByteArrayView> lines = splitLines(QByteArrayView(bytes));
-  records.reserve(lines.size());
   RecordTable& table = contents.table;
   // The fields take no more UTF-16 units than the file takes bytes.
   table.reserve(static_cast<int>(std::max<size_t>(lines.size(), 1)), bytes.size());
+  // The sort runs beside the reading, on the other core: it puts every line in order, and
+  // the records and the kept lines are then taken from that order, each in theirs (the same
+  // order, since every two lines compare the same way whatever lies between them).
+  std::vector<quint32> lineOrder;
+  std::jthread sorting(
+      [&lines, &lineOrder, utf8] { lineOrder = sortOrderIgnoringCase(lines, utf8); });
+
   LineDecoder decoder(utf8);
-  for (QByteArrayView line : lines) {
-    // A byte-order mark at a line's start is left from files joined together: the line is read
-    // without it, and a line of nothing else is blank.
-    while (utf8 && line.startsWith(kUtf8Mark)) line = line.sliced(kUtf8Mark.size());
+  quint32 records = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const QByteArrayView line = lines[i];
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
     if (read.kind == LineKind::Kept) {
-      kept.push_back(line);
+      isKept[i] = true;
     } else if (read.kind == LineKind::Record) {
-      records.push_back(line);
+      recordOf[i] = records++;
       cut.push_back(read.cut);
       table.beginRecord();
       // A UTF-8 character takes at most four bytes: 80 characters lie in the first 320.
@@ -134,20 +170,33 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
       table.endRecord();
     }
   }
+  sorting.join();
+
   QString refused;
-  if (records.empty() && control) {
-    refused = QStringLiteral("it is not a text file");
-    kept.clear();
-  }
-  const std::vector<quint32> order = sortOrderIgnoringCase(records, utf8);
-  sortLinesIgnoringCase(kept, utf8);
+  const bool notText = records == 0 && control;
+  if (notText) refused = QStringLiteral("it is not a text file");
+  std::vector<quint32> order;  // table rows in sort order
   std::vector<QByteArrayView> sorted;
-  sorted.reserve(records.size());
-  for (quint32 i : order) sorted.push_back(records[i]);
-  if (!workFile.isEmpty()) writeWorkFile(workFile, sorted, kept, utf8);
+  std::vector<QByteArrayView> kept;
+  order.reserve(records);
+  sorted.reserve(records);
+  for (quint32 i : lineOrder) {
+    if (recordOf[i] != kNoRecord) {
+      order.push_back(recordOf[i]);
+      sorted.push_back(lines[i]);
+    } else if (isKept[i] && !notText) {
+      kept.push_back(lines[i]);
+    }
+  }
+  // The work file is written beside the rest of the load.
+  std::jthread writing;
+  if (!workFile.isEmpty()) {
+    writing = std::jthread(
+        [&workFile, &sorted, &kept, utf8] { writeWorkFile(workFile, sorted, kept, utf8); });
+  }
 
   // The table holds the first records in order; the rest wait beside it.
-  const size_t tabled = std::min<size_t>(records.size(), kRecordLimit);
+  const size_t tabled = std::min<size_t>(records, kRecordLimit);
   table.reorder(order, tabled);
   for (size_t i = 0; i < tabled; ++i) {
     if (cut[order[i]]) {
@@ -165,6 +214,7 @@ QString loadContents(QByteArray bytes, FileContents& contents, const QString& wo
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
   contents.limitReached = table.rowCount() >= kRecordLimit;
+  if (writing.joinable()) writing.join();
   return refused;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "record_store/page_buffer.h"
 #include "record_store/record_table.h"
 
 namespace tavelin {
@@ -18,19 +19,23 @@ struct FileContents {
   bool placeholder = false;      // the one blank row stands for a file without records
   bool limitReached = false;
 
+  // Empties everything; the table keeps its buffers for the next load.
+  void reset();
   // The line a rewrite writes for the row, without its end.
   QString writtenLine(int row) const;
   // The file's bytes: every row but skippedRow, the kept lines, then the appended line.
+  void write(LineWriter& out, int skippedRow, const QString& appendedLine) const;
   QByteArray write(int skippedRow, const QString& appendedLine) const;
 };
 
-// Reads a data file's bytes; why it cannot be read, or empty. A missing file reads as empty.
-// A pipe or a device is not opened, since it would wait for a writer that never comes.
-QString readDataFile(const QString& path, QByteArray& bytes);
+// Reads a data file's bytes into the buffer; why it cannot be read, or empty. A missing file
+// reads as empty. A pipe or a device is not opened, since it would wait for a writer that
+// never comes.
+QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayView& bytes);
 
 // Sorts the lines of a data file and loads them; the sorted lines go to the work file when
 // one is named. Why the bytes are not an address book, or empty: then contents holds only
 // the blank row.
-QString loadContents(QByteArray bytes, FileContents& contents, const QString& workFile = {});
+QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile = {});
 
 }  // namespace tavelin

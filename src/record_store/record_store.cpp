@@ -71,7 +71,7 @@ WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
   }
 }
 
-RecordStore::Identity identityOf(const QString& reason, const QByteArray& bytes) {
+RecordStore::Identity identityOf(const QString& reason, QByteArrayView bytes) {
   if (!reason.isEmpty()) return {};
   // Any seed but zero lets Qt use the processor's AES hash where there is one.
   constexpr size_t kSeed = 0x9e3779b9;
@@ -106,12 +106,12 @@ QString RecordStore::BuildRecordLine(int row) const {
 
 RecordStore::LoadResult RecordStore::SortFile() {
   SkipWatch = true;
-  QByteArray bytes;
-  unreadable_ = readDataFile(DataFile, bytes);
+  QByteArrayView bytes;
+  unreadable_ = readDataFile(DataFile, readBuffer_, bytes);
   loadedFrom_ = DataFile;
   loaded_ = identityOf(unreadable_, bytes);
-  if (!unreadable_.isEmpty()) bytes.clear();
-  const QString refused = loadContents(std::move(bytes), *contents_, workFile_);
+  if (!unreadable_.isEmpty()) bytes = {};
+  const QString refused = loadContents(bytes, *contents_, workFile_);
   if (unreadable_.isEmpty()) unreadable_ = refused;
 
   const QString stamp = fileStampOf(kDataFileName);
@@ -126,17 +126,15 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
                       QStringLiteral("%1 could not be read: %2").arg(kDataFileName, unreadable_)};
   }
   // A backup is this copy's table as it stands, for this copy alone.
-  if (DataFile != loadedFrom_) return finishSave(contents_->write(skippedRow, appendedLine));
+  if (DataFile != loadedFrom_) return finishSave(skippedRow, appendedLine, *contents_);
 
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
   if (auto error = lockDataFile(lock, DataFile)) return error;
-  QByteArray now;
-  const QString reason = readDataFile(DataFile, now);
+  QByteArrayView now;
+  const QString reason = readDataFile(DataFile, readBuffer_, now);
   if (!reason.isEmpty()) return WriteError{DataFile, reason};
-  if (identityOf(reason, now) == loaded_) {
-    return finishSave(contents_->write(skippedRow, appendedLine));
-  }
+  if (identityOf(reason, now) == loaded_) return finishSave(skippedRow, appendedLine, *contents_);
 
   // Another copy saved since this one loaded: apply this copy's one change to the file as it
   // is now. The row left out is found by the line it was written as; a row the other copy
@@ -153,7 +151,7 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
     }
     if (theirRow < 0) theirs.untabled.removeOne(mine);
   }
-  return finishSave(theirs.write(theirRow, appendedLine));
+  return finishSave(theirRow, appendedLine, theirs);
 }
 
 std::optional<WriteError> RecordStore::lockDataFile(QLockFile& lock, const QString& dataFile) {
@@ -166,8 +164,11 @@ std::optional<WriteError> RecordStore::lockDataFile(QLockFile& lock, const QStri
   return lockFailure(lock, dataFile);
 }
 
-std::optional<WriteError> RecordStore::finishSave(const QByteArray& bytes) {
-  if (auto error = writeFileAtomically(DataFile, bytes)) return error;
+std::optional<WriteError> RecordStore::finishSave(int skippedRow, const QString& appendedLine,
+                                                  const FileContents& contents) {
+  writer_.restart();
+  contents.write(writer_, skippedRow, appendedLine);
+  if (auto error = writeFileAtomically(DataFile, writer_.written())) return error;
   SkipWatch = true;
   return std::nullopt;
 }

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "record_store/atomic_file.h"
+#include "record_store/page_buffer.h"
 #include "record_store/paths.h"
 #include "record_store/record_table.h"
+#include "record_store/text_codec.h"
 
 class QLockFile;
 
@@ -89,13 +91,17 @@ class RecordStore {
  private:
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
   std::optional<WriteError> lockDataFile(QLockFile& lock, const QString& dataFile);
-  std::optional<WriteError> finishSave(const QByteArray& bytes);
+  std::optional<WriteError> finishSave(int skippedRow, const QString& appendedLine,
+                                       const FileContents& contents);
 
   QString workFile_;
   std::unique_ptr<FileContents> contents_;
   QString unreadable_;  // why the last load could not read the file
   QString loadedFrom_;  // the file the last load read
   Identity loaded_;
+  // Kept from one load or save to the next: a rewrite of 15000 records touches no new page.
+  PageBuffer<char> readBuffer_;
+  LineWriter writer_;
 };
 
 }  // namespace tavelin

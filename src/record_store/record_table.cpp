@@ -20,21 +20,22 @@ void widenAscii(char16_t* __restrict out, const char* __restrict in, qsizetype n
 
 void RecordTable::reserve(int rows, qsizetype chars) {
   rows_.reserve(static_cast<size_t>(rows));
-  // Sized, not only reserved: the rows are written in place, and pages never written are
-  // never touched.
-  if (text_.size() < chars) text_.resize(chars);
+  // Pages never written are never touched.
+  text_.reserve(static_cast<size_t>(chars), static_cast<size_t>(used_));
 }
 
-QChar* RecordTable::room(qsizetype n) {
-  if (used_ + n > text_.size()) text_.resize(std::max(used_ + n, 2 * text_.size()));
+char16_t* RecordTable::room(qsizetype n) {
+  const auto need = static_cast<size_t>(used_ + n);
+  if (need > text_.capacity()) {
+    text_.reserve(std::max(need, 2 * text_.capacity()), static_cast<size_t>(used_));
+  }
   return text_.data() + used_;
 }
 
 QStringView RecordTable::stored(int row, int field) const {
   if (row < 0 || row >= rowCount() || field < 0 || field >= kFieldCount) return {};
   const Row& r = rows_[static_cast<size_t>(row)];
-  return QStringView(text_.constData() + r.begin + r.start[field],
-                     r.start[field + 1] - r.start[field]);
+  return QStringView(text_.data() + r.begin + r.start[field], r.start[field + 1] - r.start[field]);
 }
 
 QString RecordTable::slot(int row, int field) const {
@@ -78,10 +79,25 @@ void RecordTable::writeRecordLine(LineWriter& out, int row) const {
 }
 
 void RecordTable::reorder(const std::vector<quint32>& order, size_t keep) {
-  std::vector<Row> rows;
-  rows.reserve(keep);
-  for (size_t i = 0; i < keep && i < order.size(); ++i) rows.push_back(rows_[order[i]]);
-  rows_.swap(rows);
+  // In place, one cycle of the permutation at a time: no second set of rows is touched.
+  const size_t n = std::min(order.size(), rows_.size());
+  std::vector<bool> placed(n, false);
+  for (size_t start = 0; start < n; ++start) {
+    if (placed[start]) continue;
+    const Row first = rows_[start];
+    size_t at = start;
+    for (;;) {
+      placed[at] = true;
+      const size_t from = order[at];
+      if (from == start || from >= n) {
+        rows_[at] = first;
+        break;
+      }
+      rows_[at] = rows_[from];
+      at = from;
+    }
+  }
+  rows_.resize(std::min(keep, n));
 }
 
 void RecordTable::beginRecord() {
@@ -96,7 +112,7 @@ void RecordTable::addField(QStringView text) {
   if (kept.size() < text.size() && !kept.isEmpty() && kept.back().isHighSurrogate()) kept.chop(1);
   while (!kept.isEmpty() && kept.back() == u' ') kept.chop(1);
   pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
-  std::copy(kept.begin(), kept.end(), room(kept.size()));
+  std::copy_n(kept.utf16(), kept.size(), room(kept.size()));
   used_ += kept.size();
 }
 
@@ -105,7 +121,7 @@ void RecordTable::addAsciiField(QByteArrayView bytes) {
   QByteArrayView kept = bytes.first(std::min<qsizetype>(bytes.size(), kFieldWidth));
   while (!kept.isEmpty() && kept.back() == ' ') kept.chop(1);
   pending_.start[pendingFields_++] = static_cast<quint16>(used_ - pending_.begin);
-  widenAscii(reinterpret_cast<char16_t*>(room(kept.size())), kept.data(), kept.size());
+  widenAscii(room(kept.size()), kept.data(), kept.size());
   used_ += kept.size();
 }
 

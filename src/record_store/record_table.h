@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "record_store/page_buffer.h"
 #include "record_store/record_lines.h"
 #include "record_store/text_codec.h"
 
@@ -12,7 +13,8 @@ namespace tavelin {
 
 // The fourteen columns of records. A slot holds at most 80 characters and reads as its
 // text padded with spaces to 80; the table keeps the text without the trailing spaces, all
-// records in one string, so that 15000 records stay small and cost one allocation.
+// records in one buffer, so that 15000 records stay small and cost one allocation. Clearing
+// keeps the buffers for the next load.
 class RecordTable {
  public:
   int rowCount() const { return static_cast<int>(rows_.size()); }
@@ -30,7 +32,6 @@ class RecordTable {
 
   void clear() {
     rows_.clear();
-    text_.clear();
     used_ = 0;
   }
   // Room for the rows and for their text, in UTF-16 units.
@@ -51,13 +52,14 @@ class RecordTable {
     std::array<quint16, kFieldCount + 1> start{};  // field k is [start[k], start[k+1]) from there
   };
   QStringView rowText(const Row& r) const {
-    return QStringView(text_.constData() + r.begin, r.start[kFieldCount]);
+    return QStringView(text_.data() + r.begin, r.start[kFieldCount]);
   }
   // Where the next n units of text go; the caller adds them to used_.
-  QChar* room(qsizetype n);
-  std::vector<Row> rows_;
+  char16_t* room(qsizetype n);
+  using Rows = std::vector<Row, PageAllocator<Row>>;
+  Rows rows_;
   // The fields of every row one after another: used_ units, the rest room to come.
-  QString text_;
+  PageBuffer<char16_t> text_;
   qsizetype used_ = 0;
   Row pending_;  // the record being added
   int pendingFields_ = 0;

@@ -148,9 +148,13 @@ std::vector<QByteArrayView> splitLines(QByteArrayView bytes) {
   return lines;
 }
 
+void LineWriter::reserve(qsizetype bytes) {
+  out_.reserve(static_cast<size_t>(bytes), static_cast<size_t>(used_));
+}
+
 char* LineWriter::room(qsizetype maxBytes) {
-  const qsizetype need = used_ + maxBytes;
-  if (need > out_.size()) out_.resize(std::max(need, 2 * out_.size()));
+  const auto need = static_cast<size_t>(used_ + maxBytes);
+  if (need > out_.capacity()) out_.reserve(std::max(need, 2 * out_.capacity()), used_);
   return out_.data() + used_;
 }
 
@@ -173,9 +177,9 @@ void LineWriter::appendLine(QStringView line) {
 }
 
 QByteArray LineWriter::take() {
-  out_.truncate(used_);
+  QByteArray bytes(out_.data(), used_);
   used_ = 0;
-  return std::move(out_);
+  return bytes;
 }
 
 }  // namespace tavelin

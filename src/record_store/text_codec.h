@@ -7,6 +7,8 @@
 #include <QStringView>
 #include <vector>
 
+#include "record_store/page_buffer.h"
+
 namespace tavelin {
 
 // Text files are read as UTF-8 when their bytes are valid UTF-8, otherwise as Windows-1252,
@@ -44,24 +46,26 @@ class LineDecoder {
 // Builds the bytes of a text file: UTF-8, every line ended by CR LF.
 class LineWriter {
  public:
-  explicit LineWriter(qsizetype expectedSize = 0) : out_(expectedSize, Qt::Uninitialized) {}
+  explicit LineWriter(qsizetype expectedSize = 0) { reserve(expectedSize); }
+  // Room for this many bytes in all; what is written so far is kept.
+  void reserve(qsizetype bytes);
   void append(QStringView text);      // part of a line
   void appendLine(QStringView line);  // the rest of a line, and its end
   QByteArray take();
   // The bytes written so far, and a new start that keeps the room for more.
-  QByteArrayView written() const { return QByteArrayView(out_.constData(), used_); }
+  QByteArrayView written() const { return QByteArrayView(out_.data(), used_); }
   void restart() { used_ = 0; }
 
   // For callers that write a line piece by piece: room for maxBytes, the place to write,
   // encode() to put text there, and done() with where the writing ended.
   char* room(qsizetype maxBytes);
   char* encode(char* out, QStringView text);
-  void done(char* end) { used_ = end - out_.constData(); }
+  void done(char* end) { used_ = end - out_.data(); }
 
  private:
   // Stateless: half a character at the end of one piece is not carried into the next.
   QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
-  QByteArray out_;  // its size is the capacity; used_ bytes are written
+  PageBuffer<char> out_;  // used_ bytes are written
   qsizetype used_ = 0;
 };
 
