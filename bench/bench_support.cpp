@@ -5,6 +5,8 @@
 #include <QFile>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "record_store/paths.h"
 #include "sample_data.h"
 
@@ -22,7 +24,10 @@ Sandbox::Sandbox(const QString& source, DataFile how) {
     writeBytes(kDataFileName, sampleDataFile(kDefaultRecords));
   } else if (how == DataFile::Link) {
     QFile::link(source, kDataFileName);
-  } else {
+  } else if (::link(QFile::encodeName(source).constData(),
+                    QFile::encodeName(kDataFileName).constData()) != 0) {
+    // A second name for the same file costs nothing, and the program's saves replace the
+    // name they write rather than the file behind it; a copy where that cannot be made.
     QFile::copy(source, kDataFileName);
   }
 }
