@@ -37,11 +37,12 @@ bool age(const QString& path) {
                           QFileDevice::FileModificationTime);
 }
 
-enum class Holder { None, LiveCopy, DeadCopy };
+// The lock file a save finds: one written by hand, new or two seconds old, or another copy's.
+enum class Lock { New, Old, Live, LiveOld, Dead, DeadRemovalLeft };
 
 }  // namespace
 
-Q_DECLARE_METATYPE(Holder)
+Q_DECLARE_METATYPE(Lock)
 
 class CrashSafetyTest : public QObject {
   Q_OBJECT
@@ -76,12 +77,11 @@ void CrashSafetyTest::killedSaves() {
   const qint64 roundMs = std::max<qint64>(round.elapsed(), 2);
   QCOMPARE(withAdded.size(), without.size() + added.toUtf8().size() + 2);
 
-  qInfo("one round of load and save: %lld ms", roundMs);
   std::mt19937 random(20261206);
   // Kills fall anywhere in the first round of saves after the first load.
   std::uniform_int_distribution<qint64> delayUs(0, roundMs * 1000);
   const QDir folder(env.workDir());
-  int kills = 0, olds = 0, inSave = 0, staleFiles = 0;
+  int kills = 0, inSave = 0;
   for (; kills < 200; ++kills) {
     QProcess looper;
     looper.setWorkingDirectory(env.workDir());
@@ -96,19 +96,15 @@ void CrashSafetyTest::killedSaves() {
     const QByteArray now = readFile(kDataFileName);
     QVERIFY2(now == without || now == withAdded,
              qPrintable(u"kill %1 left %2 bytes"_qs.arg(kills).arg(now.size())));
-    olds += now == without;
     // A kill between the temporary file's naming and its rename leaves it: the next start
     // removes it and nothing else.
     const QStringList stray = strayFiles(folder);
     if (!stray.isEmpty()) {
       QCOMPARE(RecordStore(workFile).RemoveStaleSaveFiles(), int(stray.size()));
-      staleFiles += int(stray.size());
       QCOMPARE(strayFiles(folder), QStringList());
       QCOMPARE(readFile(kDataFileName), now);
     }
   }
-  qInfo("%d kills, %d in a save: %d left the old file, %d the new; %d stale files removed", kills,
-        inSave, olds, kills - olds, staleFiles);
   // Most kills fell inside a save, whatever the machine's load.
   QVERIFY(inSave >= kills / 4);
   // The lock file a killed copy left is taken over.
@@ -147,37 +143,31 @@ void CrashSafetyTest::staleSaveFiles() {
 }
 
 void CrashSafetyTest::lockFiles_data() {
-  QTest::addColumn<Holder>("holder");
-  QTest::addColumn<QByteArray>("name");  // written into the lock when no copy holds it
-  QTest::addColumn<bool>("old");         // the lock is older than a second
-  QTest::addColumn<bool>("removing");    // with a nameless old lock guarding its removal
+  QTest::addColumn<Lock>("lock");
+  QTest::addColumn<QByteArray>("name");  // what a lock no copy holds has in it
   QTest::addColumn<int>("waitMs");
   QTest::addColumn<bool>("taken");
 
   // A lock that names a live copy is never taken, however old; the wait is bounded.
-  QTest::newRow("live copy's") << Holder::LiveCopy << QByteArray() << false << false << 300
-                               << false;
-  QTest::newRow("live copy's, old")
-      << Holder::LiveCopy << QByteArray() << true << false << 0 << false;
+  QTest::newRow("live copy's") << Lock::Live << QByteArray() << 300 << false;
+  QTest::newRow("live copy's, old") << Lock::LiveOld << QByteArray() << 0 << false;
   // A copy killed between creating the lock file and writing its name into it leaves it
   // empty, or cut short; QLockFile alone would wait 30 seconds for such a lock. Just created,
   // a live copy may be about to write its name.
-  QTest::newRow("empty, new") << Holder::None << QByteArray() << false << false << 0 << false;
-  QTest::newRow("empty, old") << Holder::None << QByteArray() << true << false << 0 << true;
-  QTest::newRow("cut short") << Holder::None << QByteArray("12") << true << false << 0 << true;
-  QTest::newRow("empty lines") << Holder::None << QByteArray("\n\n") << true << false << 0 << true;
-  QTest::newRow("dead copy's") << Holder::DeadCopy << QByteArray() << false << false << 0 << true;
+  QTest::newRow("empty, new") << Lock::New << QByteArray() << 0 << false;
+  QTest::newRow("empty, old") << Lock::Old << QByteArray() << 0 << true;
+  QTest::newRow("cut short") << Lock::Old << QByteArray("12") << 0 << true;
+  QTest::newRow("empty lines") << Lock::Old << QByteArray("\n\n") << 0 << true;
+  QTest::newRow("dead copy's") << Lock::Dead << QByteArray() << 0 << true;
   // The lock that guards the removal of a dead copy's lock, left nameless by a copy killed
   // while it cleared it.
   QTest::newRow("dead copy's, removal left")
-      << Holder::DeadCopy << QByteArray() << false << true << 1000 << true;
+      << Lock::DeadRemovalLeft << QByteArray() << 1000 << true;
 }
 
 void CrashSafetyTest::lockFiles() {
-  QFETCH(Holder, holder);
+  QFETCH(Lock, lock);
   QFETCH(QByteArray, name);
-  QFETCH(bool, old);
-  QFETCH(bool, removing);
   QFETCH(int, waitMs);
   QFETCH(bool, taken);
   TestEnvironment env;
@@ -188,11 +178,15 @@ void CrashSafetyTest::lockFiles() {
   store.SortFile();
   const QString lockPath = RecordStore::lockFilePath(kDataFileName);
   std::optional<QLockFile> live;
-  if (holder == Holder::LiveCopy) QVERIFY(live.emplace(lockPath).tryLock(0));
-  if (holder == Holder::DeadCopy) QVERIFY(leaveLockOfDeadProcess(lockPath));
-  if (holder == Holder::None) writeFile(lockPath, name);
-  if (old) QVERIFY(age(lockPath));
-  if (removing) {
+  if (lock == Lock::Live || lock == Lock::LiveOld) {
+    QVERIFY(live.emplace(lockPath).tryLock(0));
+  } else if (lock == Lock::New || lock == Lock::Old) {
+    writeFile(lockPath, name);
+  } else {
+    QVERIFY(leaveLockOfDeadProcess(lockPath));
+  }
+  if (lock == Lock::Old || lock == Lock::LiveOld) QVERIFY(age(lockPath));
+  if (lock == Lock::DeadRemovalLeft) {
     writeFile(lockPath + u".rmlock"_qs, {});
     QVERIFY(age(lockPath + u".rmlock"_qs));
   }
