@@ -5,7 +5,6 @@
 #include <csignal>
 
 #include "mail/mail_files.h"
-#include "mail/mailer_status.h"
 #include "support/test_env.h"
 
 using namespace tavelin;
@@ -36,7 +35,6 @@ class MailFilesTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void printForm();
-  void fontFileReading_data();
   void fontFileReading();
   void fontAndSignOffFiles();
   void loading();
@@ -49,80 +47,67 @@ void MailFilesTest::printForm() {
   QCOMPARE(printNumber(72.0), " 72 ");
 }
 
-void MailFilesTest::fontFileReading_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<FontChoice>("font");  // name, size, bold, italic
-  QTest::newRow("as written") << "Arial\r\n 12 \r\nTrue\r\nFalse\r\n"
-                              << FontChoice{"Arial", 12, false, true};
-  QTest::newRow("T anywhere, lower t not") << "X\r\n10.5\r\nnoT\r\ntrue\r\n"
-                                           << FontChoice{"X", 10.5, false, true};
-  QTest::newRow("bad size keeps the designed one") << "Mono\r\nbig\r\nFalse\r\nTrue\r\n"
-                                                   << FontChoice{"Mono", 9, true, false};
-  QTest::newRow("short file") << "Mono\r\n" << FontChoice{"Mono", 9, false, false};
-  QTest::newRow("empty file") << "" << FontChoice{"Courier New", 9, false, false};
-}
-
 void MailFilesTest::fontFileReading() {
-  QFETCH(QString, text);
-  QFETCH(FontChoice, font);
-  QCOMPARE(parseFontFile(text), font);
+  const std::pair<QString, FontChoice> cases[] = {
+      // name, size, bold, italic
+      {"Arial\r\n 12 \r\nTrue\r\nFalse\r\n", {"Arial", 12, false, true}},  // as written
+      {"X\r\n10.5\r\nnoT\r\ntrue\r\n", {"X", 10.5, false, true}},          // T anywhere, not t
+      {"Mono\r\nbig\r\nFalse\r\nTrue\r\n", {"Mono", 9, true, false}},      // bad size: designed
+      {"Mono\r\n", {"Mono", 9, false, false}},
+      {"", {"Courier New", 9, false, false}},
+  };
+  for (const auto& [text, font] : cases) QVERIFY2(parseFontFile(text) == font, qPrintable(text));
 }
 
 void MailFilesTest::fontAndSignOffFiles() {
   test::TestEnvironment env;
-  QVERIFY(QDir().mkpath(env.configRoot() + u"/malvek/tavelin"_qs));
+  QVERIFY(QDir().mkpath(env.configRoot() + "/malvek/tavelin"));
   const QString cf1 = fontFilePath(env.configRoot());
   const QString sig = signOffFilePath(env.configRoot());
-  QVERIFY(cf1.endsWith(u"/malvek/tavelin/tavelin.cf1"_qs));
-  QVERIFY(sig.endsWith(u"/malvek/tavelin/personal.sig"_qs));
+  QVERIFY(cf1.endsWith("/malvek/tavelin/tavelin.cf1"));
+  QVERIFY(sig.endsWith("/malvek/tavelin/personal.sig"));
 
   // Missing files: the designed font without effects, no sign-off.
-  QCOMPARE(readFontFile(cf1), (FontChoice{u"Courier New"_qs, 9, false, false}));
+  QCOMPARE(readFontFile(cf1), (FontChoice{"Courier New", 9, false, false}));
   QVERIFY(!readSignOff(sig));
 
-  QVERIFY(!writeFontFile(cf1, {u"DejaVu Sans Mono"_qs, 11.5, true, false}));
-  QCOMPARE(test::readFile(cf1), QByteArray("DejaVu Sans Mono\r\n 11.5 \r\nFalse\r\nTrue\r\n"));
-  QCOMPARE(readFontFile(cf1), (FontChoice{u"DejaVu Sans Mono"_qs, 11.5, true, false}));
+  QVERIFY(!writeFontFile(cf1, {"DejaVu Sans Mono", 11.5, true, false}));
+  QCOMPARE(test::readFile(cf1), "DejaVu Sans Mono\r\n 11.5 \r\nFalse\r\nTrue\r\n");
+  QCOMPARE(readFontFile(cf1), (FontChoice{"DejaVu Sans Mono", 11.5, true, false}));
 
-  QVERIFY(!writeSignOff(sig, u"|Grüße|Bob"_qs));
-  QCOMPARE(test::readFile(sig), QByteArray("|Gr\xc3\xbc\xc3\x9f"
-                                           "e|Bob\r\n"));
-  QCOMPARE(readSignOff(sig), u"|Grüße|Bob"_qs);
+  QVERIFY(!writeSignOff(sig, "|Grüße|Bob"));
+  QCOMPARE(test::readFile(sig), QString("|Grüße|Bob\r\n").toUtf8());
+  QCOMPARE(readSignOff(sig), "|Grüße|Bob");
   // Only the first line counts; a file of the Windows program reads as Windows-1252.
-  test::writeFile(sig,
-                  "|Gr\xfc\xdf"
-                  "e\r\nsecond\r\n");
-  QCOMPARE(readSignOff(sig), u"|Grüße"_qs);
+  test::writeFile(sig, QByteArray("|Gr\xfc\xdf") + "e\r\nsecond\r\n");
+  QCOMPARE(readSignOff(sig), "|Grüße");
   test::writeFile(sig, "");
   QVERIFY(!readSignOff(sig));
 
   // A write that fails half-way leaves the old file whole.
-  QVERIFY(!writeSignOff(sig, u"old"_qs));
-  QVERIFY(!writeFontFile(cf1, {u"Old"_qs, 9, false, false}));
+  QVERIFY(!writeSignOff(sig, "old"));
+  QVERIFY(!writeFontFile(cf1, {"Old", 9, false, false}));
   {
     const FileSizeLimit limit(8);
-    QVERIFY(writeSignOff(sig, u"a much longer sign-off"_qs).has_value());
-    QVERIFY(writeFontFile(cf1, {u"A Long Font Name"_qs, 12, true, true}).has_value());
+    QVERIFY(writeSignOff(sig, "a much longer sign-off").has_value());
+    QVERIFY(writeFontFile(cf1, {"A Long Font Name", 12, true, true}).has_value());
   }
-  QCOMPARE(test::readFile(sig), QByteArray("old\r\n"));
-  QCOMPARE(readFontFile(cf1).name, u"Old"_qs);
+  QCOMPARE(test::readFile(sig), "old\r\n");
+  QCOMPARE(readFontFile(cf1).name, "Old");
 }
 
 void MailFilesTest::loading() {
-  QCOMPARE(loadMessageText(u"abc"_qs).text, u"abc \r\n"_qs);
-  QCOMPARE(loadMessageText(u"a\r\n\r\nb\r\n"_qs).text, u"a \r\n \r\nb \r\n"_qs);
+  QCOMPARE(loadMessageText(u"abc").text, "abc \r\n");
+  QCOMPARE(loadMessageText(u"a\r\n\r\nb\r\n").text, "a \r\n \r\nb \r\n");
   const LoadedText empty = loadMessageText(QString());
   QVERIFY(empty.text.isEmpty() && !empty.incomplete);
 
   // 40000 characters in lines of 98 and CR LF: reading stops at the first line that brings
   // the text to 32768 or more.
-  QString file;
-  for (int i = 0; i < 400; ++i) file += QString(98, QLatin1Char('x')) + u"\r\n"_qs;
-  const LoadedText big = loadMessageText(file);
+  const LoadedText big = loadMessageText(QString(QString(98, 'x') + "\r\n").repeated(400));
   QVERIFY(big.incomplete);
   QCOMPARE(big.text.size(), 101 * 325);  // 325 lines of 98 + blank + CR LF
-  QVERIFY(big.text.size() >= kMaxMessageLength && big.text.size() - 101 < kMaxMessageLength);
-  QVERIFY(!loadMessageText(QString(32700, QLatin1Char('y'))).incomplete);
+  QVERIFY(!loadMessageText(QString(32700, 'y')).incomplete);
 }
 
 QTEST_GUILESS_MAIN(MailFilesTest)
