@@ -21,12 +21,10 @@ class MailerTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void loadAndLayout();
-  void titleStatusAndMenus();
-  void limits();
+  void statusMenusAndLimits();
   void quitAndSend();
   void openAndSaveText();
-  void fontChoice();
-  void printSelection();
+  void fontAndPrint();
   void textOperations();
   void keys();
 };
@@ -56,21 +54,14 @@ void MailerTest::loadAndLayout() {
   QCOMPARE(captions, QStringList({"Open", "Save as", "Greeting", "Font", "Now", "SignOff", "Join",
                                   "Clean", "Quit"}));
 
-  // The stored font, italic and bold by their "T".
-  mail::writeFontFile(mail::fontFilePath(f.env.configRoot()),
-                      {"DejaVu Sans Mono", 12, true, false});
-  f.open();
-  QCOMPARE(f.w().EditBox->font().pointSizeF(), 12.0);
-  QVERIFY(f.w().EditBox->font().bold() && !f.w().EditBox->font().italic());
-
   // Closed from the title bar: nothing asked, nothing sent, the main window back.
-  f.w().EditBox->setText("unsent");
-  f.w().close();
-  QVERIFY(f.main.isEnabled() && !f.w().isVisible());
+  w.EditBox->setText("unsent");
+  w.close();
+  QVERIFY(f.main.isEnabled() && !w.isVisible());
   QVERIFY(f.dialogs().shown.empty() && f.platform.fakeMailTransport.sent.empty());
 }
 
-void MailerTest::titleStatusAndMenus() {
+void MailerTest::statusMenusAndLimits() {
   test::MailerFixture f;
   auto& w = f.w();
   const auto menusEnabled = [&w] {
@@ -100,11 +91,7 @@ void MailerTest::titleStatusAndMenus() {
   w.Timer1_Timer();
   QCOMPARE(w.Frame1->title(), "WARNING: Maximum Size for Message Text Reached (32Kb).");
   QCOMPARE(menusEnabled(), QList<bool>({true, true, true, true}));
-}
 
-void MailerTest::limits() {
-  test::MailerFixture f;
-  auto& w = f.w();
   w.Dest->setText(QString(50, 'd'));
   w.Re->setText(QString(120, 'r'));
   QCOMPARE(w.Dest->text().size(), 40);
@@ -258,29 +245,31 @@ void MailerTest::openAndSaveText() {
   QVERIFY(d.texts().front().contains("folder.txt"));
 }
 
-void MailerTest::fontChoice() {
+void MailerTest::fontAndPrint() {
   test::MailerFixture f;
-  auto& w = f.w();
   const QString cf1 = mail::fontFilePath(f.env.configRoot());
-  w.EditBox->setText("hello world");
+  const auto& box = f.w().EditBox;
+  box->setText("first\r\nsecond line");
   f.select(2, 6);
-  w.Command8->click();  // cancelled
+  f.w().Command8->click();  // cancelled
   QCOMPARE(f.dialogs().fontPresets.back(), (platform::FontChoice{"Courier New", 9, false, false}));
-  QVERIFY(!QFile::exists(cf1) && w.EditBox->font().family() == "Courier New");
-  QVERIFY(!w.EditBox->hasSelection() && w.EditBox->textCursor().position() == 2);
-
+  QVERIFY(!QFile::exists(cf1) && box->font().family() == "Courier New");
+  QVERIFY(!box->hasSelection() && box->textCursor().position() == 2);
   f.select(4, 8);
-  f.dialogs().fontAnswers = {platform::FontChoice{"DejaVu Sans Mono", 10.5, true, true}};
-  w.SelectFont();
-  QCOMPARE(w.EditBox->font().family(), "DejaVu Sans Mono");
-  QVERIFY(w.EditBox->font().bold() && w.EditBox->font().italic());
-  QCOMPARE(test::readFile(cf1), "DejaVu Sans Mono\r\n 10.5 \r\nTrue\r\nTrue\r\n");
-  QVERIFY(!w.EditBox->hasSelection() && w.EditBox->textCursor().position() == 4);
-}
+  f.dialogs().fontAnswers = {platform::FontChoice{"DejaVu Sans Mono", 10.5, true, false}};
+  f.w().SelectFont();
+  QCOMPARE(box->font().family(), "DejaVu Sans Mono");
+  QVERIFY(box->font().bold() && !box->font().italic());
+  QCOMPARE(test::readFile(cf1), "DejaVu Sans Mono\r\n 10.5 \r\nFalse\r\nTrue\r\n");
+  QVERIFY(!box->hasSelection() && box->textCursor().position() == 4);
 
-void MailerTest::printSelection() {
-  test::MailerFixture f;
-  auto& w = f.w();
+  // The next editor starts in the stored font, and prints the selection in it; the printer has
+  // its own font back after.
+  auto& w = f.open();
+  const QFont font = w.EditBox->font();
+  QCOMPARE(font.family(), "DejaVu Sans Mono");
+  QCOMPARE(font.pointSizeF(), 10.5);
+  QVERIFY(font.bold() && !font.italic());
   auto& printer = f.platform.fakePrinter;
   const platform::PrinterFont before = printer.currentFont;
   w.EditBox->setText("first\r\nsecond line");
@@ -288,10 +277,9 @@ void MailerTest::printSelection() {
   w.Timer1_Timer();
   w.menuItem("mnuPrint")->trigger();
   QCOMPARE(printer.jobs, QStringList{"st\r\nsecond\r\n"});
-  QCOMPARE(printer.printed.back().font.name, "Courier New");
-  QCOMPARE(printer.printed.back().font.size, 9.0);
-  QCOMPARE(printer.currentFont, before);  // the printer has its own font back
-
+  QCOMPARE(printer.printed.back().font,
+           (platform::PrinterFont{"DejaVu Sans Mono", 10.5, true, false}));
+  QCOMPARE(printer.currentFont, before);
   printer.failWith = "out of paper";
   w.PrintSelection();
   QVERIFY(f.dialogs().texts().last().contains("out of paper"));
