@@ -40,6 +40,13 @@ struct Rig {
     settings.values["Platform/Editor"] = path + options;
   }
   QString editorArgs() const { return QString::fromUtf8(test::readFile(argsFile)); }
+  // A click on the page glyph of the record of that name, the boxes answered as given.
+  void open(const QString& name, std::deque<Button> answers = {}) {
+    view.fields[0] = name;
+    dialogs.clear();
+    dialogs.answers = std::move(answers);
+    notes.Label13_Click();
+  }
 };
 
 }  // namespace
@@ -75,17 +82,15 @@ void AttachmentsTest::openOrCreate() {
   const QString john = rig.env.workPath("John  Smith.ATA");
   // The probe creates an empty file; No removes it again, Yes keeps it and opens the editor on
   // it, the whole name one argument, and shows the record again.
-  rig.view.fields[0] = "John  Smith";
-  rig.dialogs.answers = {Button::No, Button::Yes};
-  rig.notes.Label13_Click();
+  rig.open("John  Smith", {Button::No});
   QCOMPARE(rig.dialogs.texts(), QStringList{"File not found. Create new?"});
   QCOMPARE(rig.dialogs.shown[0].title, "No textfile attached yet");
   QCOMPARE(rig.dialogs.shown[0].icon, Icon::Information);
   QCOMPARE(rig.dialogs.shown[0].buttons, platform::Buttons::YesNo);
   QCOMPARE(filesHere(), QStringList());
   QCOMPARE(rig.view.recordShown, 0);
-  rig.notes.Label13_Click();
-  QCOMPARE(rig.dialogs.shown.size(), 2u);
+  rig.open("John  Smith", {Button::Yes});
+  QCOMPARE(rig.dialogs.shown.size(), 1u);
   QVERIFY(QFileInfo(john).isFile() && QFileInfo(john).size() == 0);
   QTRY_VERIFY(rig.editorArgs().endsWith("end\n"));
   QCOMPARE(rig.editorArgs(), "--new-window\n" + john + "\nend\n");
@@ -96,25 +101,20 @@ void AttachmentsTest::openOrCreate() {
   QFile::remove(rig.argsFile);
   const QString ann = rig.env.workPath("-n Ann.ATA");
   test::writeFile(ann, "call back\r\n");
-  rig.view.fields[0] = "-n Ann";
-  rig.dialogs.clear();
-  rig.notes.Label13_Click();
+  rig.open("-n Ann");
   QVERIFY(rig.dialogs.shown.empty());
   QTRY_VERIFY(rig.editorArgs().endsWith("end\n"));
   QCOMPARE(rig.editorArgs(), ann + "\nend\n");
   QCOMPARE(test::readFile(ann), "call back\r\n");
   test::writeFile(rig.env.workPath("Bo.ATA"), "");
-  rig.view.fields[0] = "Bo";
-  rig.dialogs.answers = {Button::No};
-  rig.notes.Label13_Click();
+  rig.open("Bo", {Button::No});
   QCOMPARE(rig.dialogs.texts(), QStringList{"File not found. Create new?"});
   QVERIFY(!QFile::exists(rig.env.workPath("Bo.ATA")));
 
   // An editor that does not start is said so.
   const QString missing = rig.env.workPath("no-such-editor");
   rig.settings.values["Platform/Editor"] = missing;
-  rig.dialogs.clear();
-  rig.notes.Label13_Click();  // default answer Yes
+  rig.open("Bo");  // default answer Yes
   QCOMPARE(rig.dialogs.texts(),
            QStringList({"File not found. Create new?",
                         "Could not start the text editor \"" + missing + "\"."}));
@@ -123,9 +123,7 @@ void AttachmentsTest::openOrCreate() {
   // A name taken by a folder cannot be opened: said so, and nothing else happens.
   const QString cy = rig.env.workPath("Cy.ATA");
   QVERIFY(QDir().mkdir(cy));
-  rig.view.fields[0] = "Cy";
-  rig.dialogs.clear();
-  rig.notes.Label13_Click();
+  rig.open("Cy");
   QCOMPARE(rig.dialogs.shown.size(), 1u);
   QVERIFY2(rig.dialogs.shown[0].text.startsWith("Could not open the file \"" + cy),
            qPrintable(rig.dialogs.shown[0].text));
