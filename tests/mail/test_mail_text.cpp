@@ -142,7 +142,8 @@ void MailTextTest::fontFileNumbersAndReading() {
       {"Mono\r\n", {"Mono", 9, false, false}},
       {"", {"Courier New", 9, false, false}},
   };
-  for (const auto& [text, font] : cases) QVERIFY2(parseFontFile(text) == font, qPrintable(text));
+  for (const auto& [text, font] : cases)
+    QVERIFY2(parseFontFile(text) == font, qPrintable(text.simplified()));
 }
 
 void MailTextTest::fontAndSignOffFiles() {
