@@ -137,13 +137,13 @@ void PrintingTest::refusedOrFailed() {
 }
 
 // On paper (a PDF here): the labelled lines of each record in list order, values in one
-// column, and the two empty lines after each.
+// column whatever the font, and the two empty lines after each.
 void PrintingTest::toPdf() {
   test::TestEnvironment env;
   platform::FakeSettingsStore settings;
   const QString pdf = settings.values["Platform/Printer"] = env.workPath("records.pdf");
   platform::QtPrinter printer(settings);
-  printer.setFont(platform::PrinterFont{"DejaVu Sans", 10, false, false});
+  printer.setFont(platform::PrinterFont{"DejaVu Sans", 12, true, true});
   Rig rig(printer);
   rig.view.row = 2;
   rig.printing.mnuCurrent_Click();

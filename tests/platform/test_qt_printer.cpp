@@ -20,7 +20,7 @@ class QtPrinterTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void jobsAndFailures();
-  void columnsInTheChosenFont();
+  void printsInTheChosenFont();
   void fullPageContinuesOnTheNext();
   void fontDialog();
   void printerDialogCancelled();
@@ -72,27 +72,16 @@ void QtPrinterTest::jobsAndFailures() {
   QCOMPARE(test::pdfLines(after), QStringList({"kept"}));
 }
 
-// Labels of ten characters, a tab and a value: every value starts in one column, in the font
-// set (the PDF names it).
-void QtPrinterTest::columnsInTheChosenFont() {
-  const QString pdf = toPdf("columns.pdf");
+// The font set is the font on paper (the PDF names it); values in one column are checked with
+// the records' printing.
+void QtPrinterTest::printsInTheChosenFont() {
+  const QString pdf = toPdf("font.pdf");
   platform::QtPrinter printer(settings_);
   QVERIFY(!printer.font().name.isEmpty());
   QCOMPARE(printer.font().size, 10.0);
   printer.setFont(PrinterFont{"DejaVu Sans", 12, true, true});
-  const QStringList labels = {"Full Name:", "Address 1:", "Phone 1:  ", "E-Mail:   ", "Notes 5:  "};
-  for (const QString& label : labels)
-    printer.print(label + "\tWWW value " + label.trimmed() + "\r\n");
+  printer.print("bold italic\r\n");
   QVERIFY2(printer.endDoc(&error_), qPrintable(error_));
-  const QStringList lines = test::pdfLines(pdf);
-  QCOMPARE(lines.size(), labels.size());
-  const qsizetype column = lines[0].indexOf("WWW");
-  QVERIFY(column > 10);
-  for (qsizetype i = 0; i < lines.size(); ++i) {
-    QVERIFY2(lines[i].startsWith(labels[i].trimmed()), qPrintable(lines[i]));
-    QCOMPARE(lines[i].indexOf("WWW"), column);
-    QVERIFY(lines[i].endsWith("value " + labels[i].trimmed()));
-  }
   QProcess fonts;
   fonts.start("pdffonts", {pdf});
   QVERIFY(fonts.waitForFinished());
