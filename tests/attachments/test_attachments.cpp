@@ -91,7 +91,8 @@ void AttachmentsTest::openOrCreate() {
   QCOMPARE(rig.view.recordShown, 0);
   rig.open("John  Smith", {Button::Yes});
   QCOMPARE(rig.dialogs.shown.size(), 1u);
-  QVERIFY(QFileInfo(john).isFile() && QFileInfo(john).size() == 0);
+  QVERIFY(QFileInfo(john).isFile());
+  QCOMPARE(QFileInfo(john).size(), 0);
   QTRY_VERIFY(rig.editorArgs().endsWith("end\n"));
   QCOMPARE(rig.editorArgs(), "--new-window\n" + john + "\nend\n");
   QCOMPARE(rig.view.recordShown, 1);
