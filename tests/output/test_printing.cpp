@@ -22,7 +22,8 @@ const QStringList kLabels = {"Full Name:", "Address 1:", "Address 2:", "Address 
 
 // Field k of record r of three in list order; the second has no Address 2.
 QString value(int r, int k) {
-  if (k == 0 || (r == 1 && k == 2)) return k == 0 ? kNames[r] : QString();
+  if (k == 0) return kNames[r];
+  if (r == 1 && k == 2) return {};
   return QString("%1 f%2").arg(kNames[r]).arg(k);
 }
 
