@@ -16,26 +16,38 @@ using platform::Icon;
 
 namespace {
 
-// A stand-in editor: writes each argument it gets on a line of its own, then "end".
-QString writeStubEditor(const QString& path, const QString& record) {
-  test::writeFile(
-      path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" end > '%1'\n").arg(record).toUtf8());
-  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  return path;
+QStringList filesHere() {
+  return QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                   QDir::Name);
 }
 
+// The notes of one record in a working folder of their own, started with the real launcher.
 struct Rig {
+  test::TestEnvironment env;
   platform::FakeDialogs dialogs;
   platform::FakeSettingsStore settings;
   platform::QtLauncher launcher;
   test::FakeRecordView view;
   attachments::Attachments notes{dialogs, launcher, settings, view};
-};
+  const QString argsFile = env.workPath("args.txt");
 
-QStringList filesHere() {
-  return QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-}
+  // A stand-in editor: writes each argument it gets on a line of its own, then "end".
+  void useStubEditor(const QString& options = {}) {
+    const QString path = env.configRoot() + "/editor.sh";
+    test::writeFile(
+        path, QString("#!/bin/sh\nprintf '%s\\n' \"$@\" end > '%1'\n").arg(argsFile).toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    settings.values["Platform/Editor"] = path + options;
+  }
+  QString editorArgs() const { return QString::fromUtf8(test::readFile(argsFile)); }
+  // A click on the page glyph of the record of that name, the boxes answered as given.
+  void open(const QString& name, std::deque<Button> answers = {}) {
+    view.fields[0] = name;
+    dialogs.clear();
+    dialogs.answers = std::move(answers);
+    notes.Label13_Click();
+  }
+};
 
 }  // namespace
 
@@ -43,13 +55,11 @@ class AttachmentsTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void editorChoice();
-  void openCreatesOnlyOnYes();
-  void openExistingAndFailedStart();
+  void openOrCreate();
   void nothingWithoutNameOrWhileEditing();
   void hostileNamesTouchNoFile_data();
   void hostileNamesTouchNoFile();
-  void killOne();
-  void killAllOnlyOrdinaryAtaFiles();
+  void killOneAndAll();
 };
 
 void AttachmentsTest::editorChoice() {
@@ -66,83 +76,65 @@ void AttachmentsTest::editorChoice() {
            QStringList({"/opt/my editor/ed", "-n"}));
 }
 
-// The probe creates an empty file; No removes it again, Yes keeps it and opens the editor on
-// it, the whole name one argument, and shows the record again.
-void AttachmentsTest::openCreatesOnlyOnYes() {
-  test::TestEnvironment env;
+void AttachmentsTest::openOrCreate() {
   Rig rig;
-  const QString record = env.workPath("args.txt");
-  rig.settings.values["Platform/Editor"] =
-      writeStubEditor(env.configRoot() + "/editor.sh", record) + " --new-window";
-  rig.view.fields[0] = "John  Smith";
-  rig.dialogs.answers = {Button::No, Button::Yes};
-
-  rig.notes.Label13_Click();
+  rig.useStubEditor(" --new-window");
+  const QString john = rig.env.workPath("John  Smith.ATA");
+  // The probe creates an empty file; No removes it again, Yes keeps it and opens the editor on
+  // it, the whole name one argument, and shows the record again.
+  rig.open("John  Smith", {Button::No});
   QCOMPARE(rig.dialogs.texts(), QStringList{"File not found. Create new?"});
   QCOMPARE(rig.dialogs.shown[0].title, "No textfile attached yet");
   QCOMPARE(rig.dialogs.shown[0].icon, Icon::Information);
   QCOMPARE(rig.dialogs.shown[0].buttons, platform::Buttons::YesNo);
   QCOMPARE(filesHere(), QStringList());
   QCOMPARE(rig.view.recordShown, 0);
-
-  rig.notes.Label13_Click();
-  QCOMPARE(rig.dialogs.shown.size(), 2u);
-  QVERIFY(QFileInfo(env.workPath("John  Smith.ATA")).isFile());
-  QCOMPARE(QFileInfo(env.workPath("John  Smith.ATA")).size(), 0);
-  QTRY_VERIFY(test::readFile(record).endsWith("end\n"));
-  QCOMPARE(QString::fromUtf8(test::readFile(record)).split('\n'),
-           QStringList({"--new-window", env.workPath("John  Smith.ATA"), "end", ""}));
+  rig.open("John  Smith", {Button::Yes});
+  QCOMPARE(rig.dialogs.shown.size(), 1u);
+  QVERIFY(QFileInfo(john).isFile());
+  QCOMPARE(QFileInfo(john).size(), 0);
+  QTRY_VERIFY(rig.editorArgs().endsWith("end\n"));
+  QCOMPARE(rig.editorArgs(), "--new-window\n" + john + "\nend\n");
   QCOMPARE(rig.view.recordShown, 1);
-}
 
-// A file with content opens without a question; an empty one is asked about like a missing
-// one. An editor that does not start is said so.
-void AttachmentsTest::openExistingAndFailedStart() {
-  test::TestEnvironment env;
-  Rig rig;
-  const QString record = env.workPath("args.txt");
-  rig.settings.values["Platform/Editor"] = writeStubEditor(env.configRoot() + "/e.sh", record);
-  test::writeFile(env.workPath("-n Ann.ATA"), "call back\r\n");
-  rig.view.fields[0] = "-n Ann";
-  rig.notes.Label13_Click();
+  // A file with content opens without a question; an empty one is asked about like a missing one.
+  rig.useStubEditor();
+  QFile::remove(rig.argsFile);
+  const QString ann = rig.env.workPath("-n Ann.ATA");
+  test::writeFile(ann, "call back\r\n");
+  rig.open("-n Ann");
   QVERIFY(rig.dialogs.shown.empty());
-  QTRY_VERIFY(test::readFile(record).endsWith("end\n"));
-  QCOMPARE(test::readFile(record), env.workPath("-n Ann.ATA").toUtf8() + "\nend\n");
-  QCOMPARE(test::readFile(env.workPath("-n Ann.ATA")), "call back\r\n");
-
-  test::writeFile(env.workPath("Bo.ATA"), "");
-  rig.view.fields[0] = "Bo";
-  rig.dialogs.answers = {Button::No};
-  rig.notes.Label13_Click();
+  QTRY_VERIFY(rig.editorArgs().endsWith("end\n"));
+  QCOMPARE(rig.editorArgs(), ann + "\nend\n");
+  QCOMPARE(test::readFile(ann), "call back\r\n");
+  test::writeFile(rig.env.workPath("Bo.ATA"), "");
+  rig.open("Bo", {Button::No});
   QCOMPARE(rig.dialogs.texts(), QStringList{"File not found. Create new?"});
-  QVERIFY(!QFile::exists(env.workPath("Bo.ATA")));
+  QVERIFY(!QFile::exists(rig.env.workPath("Bo.ATA")));
 
-  rig.settings.values["Platform/Editor"] = env.workPath("no-such-editor");
-  rig.dialogs.clear();
-  rig.notes.Label13_Click();  // default answer Yes
-  QCOMPARE(rig.dialogs.texts(), QStringList({"File not found. Create new?",
-                                             "Could not start the text editor \"" +
-                                                 env.workPath("no-such-editor") + "\"."}));
+  // An editor that does not start is said so.
+  const QString missing = rig.env.workPath("no-such-editor");
+  rig.settings.values["Platform/Editor"] = missing;
+  rig.open("Bo");  // default answer Yes
+  QCOMPARE(rig.dialogs.texts(),
+           QStringList({"File not found. Create new?",
+                        "Could not start the text editor \"" + missing + "\"."}));
   QCOMPARE(rig.dialogs.shown.back().icon, Icon::Critical);
 
   // A name taken by a folder cannot be opened: said so, and nothing else happens.
-  QVERIFY(QDir::current().mkdir("Cy.ATA"));
-  rig.view.fields[0] = "Cy";
-  rig.dialogs.clear();
-  rig.notes.Label13_Click();
+  const QString cy = rig.env.workPath("Cy.ATA");
+  QVERIFY(QDir().mkdir(cy));
+  rig.open("Cy");
   QCOMPARE(rig.dialogs.shown.size(), 1u);
-  QVERIFY2(
-      rig.dialogs.shown[0].text.startsWith("Could not open the file \"" + env.workPath("Cy.ATA")),
-      qPrintable(rig.dialogs.shown[0].text));
-  QVERIFY(QFileInfo(env.workPath("Cy.ATA")).isDir());
+  QVERIFY2(rig.dialogs.shown[0].text.startsWith("Could not open the file \"" + cy),
+           qPrintable(rig.dialogs.shown[0].text));
+  QVERIFY(QFileInfo(cy).isDir());
 }
 
 void AttachmentsTest::nothingWithoutNameOrWhileEditing() {
-  test::TestEnvironment env;
   Rig rig;
-  test::writeFile(env.workPath("Other.ATA"), "x");
-  rig.view.fields[0] = "";
-  rig.notes.Label13_Click();
+  test::writeFile(rig.env.workPath("Other.ATA"), "x");
+  rig.notes.Label13_Click();  // no name
   rig.notes.mnuKill_Click();
   rig.notes.mnuKillAll_Click();
   rig.view.fields[0] = "Cy";
@@ -157,21 +149,18 @@ void AttachmentsTest::nothingWithoutNameOrWhileEditing() {
 
 void AttachmentsTest::hostileNamesTouchNoFile_data() {
   QTest::addColumn<QString>("fullName");
-  QTest::newRow("parent folder") << "../victim";
-  QTest::newRow("absolute") << "/tmp/victim";
-  QTest::newRow("dot") << ".";
-  QTest::newRow("dot dot") << "..";
+  for (const QString name : {"../victim", "/tmp/victim", ".", ".."})
+    QTest::newRow(qPrintable(name)) << name;
   QTest::newRow("NUL") << QString("a") + QChar(0) + "b";
 }
 
 // One message each, no question, no file made or removed, no editor.
 void AttachmentsTest::hostileNamesTouchNoFile() {
   QFETCH(QString, fullName);
-  test::TestEnvironment env;
-  QDir::current().mkdir("inner");
-  QDir::setCurrent(env.workPath("inner"));
-  test::writeFile(env.workPath("victim.ATA"), "keep");
   Rig rig;
+  QDir::current().mkdir("inner");
+  QDir::setCurrent(rig.env.workPath("inner"));
+  test::writeFile(rig.env.workPath("victim.ATA"), "keep");
   rig.settings.values["Platform/Editor"] = "/bin/true";
   rig.view.fields[0] = fullName;
   rig.notes.Label13_Click();
@@ -182,50 +171,45 @@ void AttachmentsTest::hostileNamesTouchNoFile() {
     QCOMPARE(m.buttons, platform::Buttons::Ok);
   }
   QCOMPARE(filesHere(), QStringList());
-  QCOMPARE(test::readFile(env.workPath("victim.ATA")), "keep");
+  QCOMPARE(test::readFile(rig.env.workPath("victim.ATA")), "keep");
 }
 
-void AttachmentsTest::killOne() {
-  test::TestEnvironment env;
+// Kill removes the record's file after Yes, and says nothing once it has gone. Kill all
+// removes only ordinary files named "*.ATA" directly in the working folder: folders, links and
+// what they point to, other names and other cases stay.
+void AttachmentsTest::killOneAndAll() {
   Rig rig;
-  test::writeFile(env.workPath("Ann.ATA"), "note");
-  test::writeFile(env.workPath("Anna.ATA"), "note");
+  const QString outside = rig.env.configRoot() + "/outside.ATA";
+  test::writeFile(outside, "elsewhere");
+  for (const char* name :
+       {"Ann.ATA", "Anna.ATA", "Bo Brown.ATA", ".ATA", "low.ata", "notes.txt", "A.ATA.bak"}) {
+    test::writeFile(rig.env.workPath(name), "x");
+  }
+  QDir().mkpath("folder.ATA/inner.ATA");
+  test::writeFile(rig.env.workPath("folder.ATA/deep.ATA"), "x");
+  QVERIFY(QFile::link(outside, rig.env.workPath("link.ATA")));
   rig.view.fields[0] = "Ann";
   rig.dialogs.answers = {Button::No, Button::Yes, Button::Yes};
+  QStringList rest = filesHere();
   rig.notes.mnuKill_Click();
-  QCOMPARE(filesHere(), QStringList({"Ann.ATA", "Anna.ATA"}));
+  QCOMPARE(filesHere(), rest);
   rig.notes.mnuKill_Click();
-  QCOMPARE(filesHere(), QStringList{"Anna.ATA"});
+  rest.removeOne("Ann.ATA");
+  QCOMPARE(filesHere(), rest);
   rig.notes.mnuKill_Click();  // already gone: nothing said
   QCOMPARE(rig.dialogs.texts(), QStringList(3, "Are you sure?"));
   QCOMPARE(rig.dialogs.shown[0].title, "Kill attached Notepad file");
   QCOMPARE(rig.dialogs.shown[0].icon, Icon::Question);
-}
 
-// Only ordinary files named "*.ATA" directly in the working folder go; folders, links and
-// what they point to, other names and other cases stay.
-void AttachmentsTest::killAllOnlyOrdinaryAtaFiles() {
-  test::TestEnvironment env;
-  const QString outside = env.configRoot() + "/outside.ATA";
-  test::writeFile(outside, "elsewhere");
-  QDir here = QDir::current();
-  for (const char* name :
-       {"Ann.ATA", "Bo Brown.ATA", ".ATA", "low.ata", "notes.txt", "A.ATA.bak"}) {
-    test::writeFile(env.workPath(name), "x");
-  }
-  here.mkpath("folder.ATA/inner.ATA");
-  test::writeFile(env.workPath("folder.ATA/deep.ATA"), "x");
-  QVERIFY(QFile::link(outside, env.workPath("link.ATA")));
-  Rig rig;
-  rig.view.fields[0] = "Ann";
+  rig.dialogs.clear();
   rig.dialogs.answers = {Button::No, Button::Yes};
   rig.notes.mnuKillAll_Click();
-  QCOMPARE(filesHere().size(), 8);
+  QCOMPARE(filesHere(), rest);
   rig.notes.mnuKillAll_Click();
   QCOMPARE(rig.dialogs.shown[1].title, "Kill ALL Notepad files");
   QCOMPARE(filesHere(),
            QStringList({"A.ATA.bak", "folder.ATA", "link.ATA", "low.ata", "notes.txt"}));
-  QVERIFY(QFile::exists(env.workPath("folder.ATA/deep.ATA")));
+  QVERIFY(QFile::exists(rig.env.workPath("folder.ATA/deep.ATA")));
   QCOMPARE(test::readFile(outside), "elsewhere");
 }
 

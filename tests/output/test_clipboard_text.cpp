@@ -12,6 +12,7 @@ FieldTexts fieldsOf(const QStringList& texts) {
   return fields;
 }
 
+// The pieces of an import up to the last one that is not empty.
 QStringList piecesOf(const QString& text) {
   const FieldTexts pieces = output::importPieces(text);
   QStringList out(pieces.begin(), pieces.end());
@@ -24,43 +25,31 @@ QStringList piecesOf(const QString& text) {
 class ClipboardTextTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void import_data();
   void import();
   void copies();
-  void copiedRecordImportsByPosition();
 };
 
-void ClipboardTextTest::import_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QStringList>("pieces");  // up to the last one that is not empty
-  const QString hundred = QString::fromLatin1("abcdefghij").repeated(10);
-  QTest::newRow("lines and a comma")
-      << "Smith, John\r\nMain Street 1\r\nSpringfield"
-      << QStringList{"Smith", "John", "Main Street 1", "Springfield"};
-  QTest::newRow("empty piece") << "a,,b" << QStringList{"a", "", "b"};
-  QTest::newRow("80 characters") << hundred << QStringList{hundred.left(79), hundred.mid(81)};
-  QTest::newRow("comma as the 80th")
-      << QString(79, 'x') + ",y" << QStringList{QString(79, 'x'), "y"};
+void ClipboardTextTest::import() {
+  const QString hundred = QString("abcdefghij").repeated(10);
   // A character of two halves (U+1F600) is never cut in two, nor half of it skipped.
   const QString face = QStringLiteral("\U0001F600");
-  QTest::newRow("80th is the second half")
-      << QString(78, 'x') + face + "y" << QStringList{QString(78, 'x')};
-  QTest::newRow("skipped after the 80th")
-      << QString(80, 'x') + face + "z" << QStringList{QString(79, 'x'), "z"};
-  QTest::newRow("LF alone") << "first\nsecond" << QStringList{"first", "econd"};
-  QTest::newRow("tab") << "ab\tcd,ef" << QStringList{"ab", "d", "ef"};
-  QTest::newRow("blanks") << "  a b  ,  c  " << QStringList{"a b", "c"};
-  QTest::newRow("ends with CR LF") << "a\r\nb\r\n" << QStringList{"a", "b"};
-  QTest::newRow("empty") << "" << QStringList{};
-  QTest::newRow("fourteen at most")
-      << "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16"
-      << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"};
-}
-
-void ClipboardTextTest::import() {
-  QFETCH(QString, text);
-  QFETCH(QStringList, pieces);
-  QCOMPARE(piecesOf(text), pieces);
+  const std::pair<QString, QStringList> cases[] = {
+      {"Smith, John\r\nMain Street 1\r\nSpringfield",
+       {"Smith", "John", "Main Street 1", "Springfield"}},
+      {"a,,b", {"a", "", "b"}},
+      {hundred, {hundred.left(79), hundred.mid(81)}},            // 80 characters a piece
+      {QString(79, 'x') + ",y", {QString(79, 'x'), "y"}},        // the comma as the 80th
+      {QString(78, 'x') + face + "y", {QString(78, 'x')}},       // 80th is the second half
+      {QString(80, 'x') + face + "z", {QString(79, 'x'), "z"}},  // skipped after the 80th
+      {"first\nsecond", {"first", "econd"}},                     // LF alone
+      {"ab\tcd,ef", {"ab", "d", "ef"}},
+      {"  a b  ,  c  ", {"a b", "c"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"", {}},
+      {"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16",  // fourteen at most
+       {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"}},
+  };
+  for (const auto& [text, pieces] : cases) QCOMPARE(piecesOf(text), pieces);
 }
 
 void ClipboardTextTest::copies() {
@@ -69,16 +58,9 @@ void ClipboardTextTest::copies() {
   QCOMPARE(output::addressClipText(full), "N\r\nA1\r\n\r\nA3\r\n");
   QCOMPARE(output::recordClipText(full), "N\r\nA1\r\nA3\r\nP1\r\nP4\r\ne@x\r\nn2\r\n");
   QCOMPARE(output::recordClipText(FieldTexts{}), QString());
-}
-
-// The copy leaves out empty fields and the import is positional: Phone 1 lands in Address 2.
-void ClipboardTextTest::copiedRecordImportsByPosition() {
+  // The copy leaves out empty fields and the import is positional: Phone 1 lands in Address 2.
   const FieldTexts record = fieldsOf({"Ann", "Street 1", "", "", "555 1234"});
-  const FieldTexts pieces = output::importPieces(output::recordClipText(record));
-  QCOMPARE(pieces[0], "Ann");
-  QCOMPARE(pieces[1], "Street 1");
-  QCOMPARE(pieces[2], "555 1234");
-  QCOMPARE(pieces[4], QString());
+  QCOMPARE(piecesOf(output::recordClipText(record)), QStringList({"Ann", "Street 1", "555 1234"}));
 }
 
 QTEST_APPLESS_MAIN(ClipboardTextTest)
