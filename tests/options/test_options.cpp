@@ -59,8 +59,7 @@ class TestOptions : public QObject {
     comm_ = std::make_unique<dialer::CommControl>(*platform_);
     mainWindow_ = std::make_unique<QWidget>();
     mainWindow_->show();
-    form_ = std::make_unique<FrmOptions>();
-    form_->fillLists();
+    form_ = std::make_unique<StartedForm>();
     path_ = optionsFilePath(env_->configRoot());
     QVERIFY(QDir().mkpath(fixedFolder(env_->configRoot())));
     ReadOptions(*form_, path_);  // the default file
@@ -182,8 +181,7 @@ class TestOptions : public QObject {
     }));
     QVERIFY(!form_->isSet(form_->chkTool));
     QCOMPARE(readFile(path_), before);
-    FrmOptions nextStart;
-    nextStart.fillLists();
+    StartedForm nextStart;
     ReadOptions(nextStart, path_);
     QVERIFY(nextStart.isSet(nextStart.chkTool));
   }
