@@ -165,7 +165,6 @@ void OutputWiringTest::pageGlyphAndKill() {
   f.platform.fakeDialogs.answers = {Button::Yes};
   w.menuItem("mnuKillAll")->trigger();
   QVERIFY(!QFileInfo::exists(f.env.workPath("Ann Able.ATA")));
-  QCOMPARE(f.platform.fakeDialogs.shown.back().title, "Kill ALL Notepad files");
 }
 
 QTEST_MAIN(OutputWiringTest)

@@ -27,14 +27,12 @@ class StartupTest : public QObject {
 };
 
 // First start: folders and the default options file appear, one blank row, no messages; a
-// stored "Settings" value changes only the serial line settings.
+// stored "Settings" value reaches the serial line (the other stored values: test_comm_control).
 void StartupTest::cleanMachine() {
   test::MainformFixture f;
   f.platform.fakeSettings.values["Properties/Settings"] = "2400,n,8,1";
   auto& w = f.start();
   QCOMPARE(w.MSComm1().settings(), QStringLiteral("2400,n,8,1"));
-  QCOMPARE(w.MSComm1().commPort(), 1);
-  QCOMPARE(w.MSComm1().handshaking(), 0);
   QVERIFY(QDir(fixedFolder(f.env.configRoot())).exists());
   QCOMPARE(test::readFile(optionsFilePath(f.env.configRoot())), defaultOptionsFile());
   QVERIFY(!QFile::exists(f.env.workPath(kDataFileName)));  // not created by loading

@@ -55,6 +55,7 @@ class TestOptions : public QObject {
  private Q_SLOTS:
   void init() {
     env_ = std::make_unique<TestEnvironment>();
+    view_ = FakeRecordView{};
     platform_ = std::make_unique<platform::FakePlatform>(env_->configRoot());
     comm_ = std::make_unique<dialer::CommControl>(*platform_);
     mainWindow_ = std::make_unique<QWidget>();
