@@ -1,7 +1,7 @@
 #include <QCheckBox>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "mainform_fixture.h"
 #include "options/frm_options.h"
@@ -93,8 +93,8 @@ void RecordDisplayTest::boldMarksAndEsc() {
   f.writeDataFile(
       {test::recordLine("Smith", "555", "js@smithy.org"), test::recordLine("Jones", "", "")});
   auto& w = f.start();
-  QVERIFY(!bold(w.Text[0]) &&
-          !bold(w.Text[5]));  // no search string: even empty fields stay regular
+  // No search string: even empty fields stay regular.
+  QVERIFY(!bold(w.Text[0]) && !bold(w.Text[5]));
 
   w.SearchString = QStringLiteral("Smi");
   w.Command5->setText(QStringLiteral("Clear"));
