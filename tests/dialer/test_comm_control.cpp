@@ -5,6 +5,7 @@
 
 #include "dialer/comm_control.h"
 #include "dialer/line_settings.h"
+#include "dialer/modem_commands.h"
 #include "dialer/stored_port_settings.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_env.h"
@@ -51,6 +52,58 @@ class TestCommControl : public QObject {
   void parsesLineSettings() {
     const auto l = parseLineSettings(QString::fromLatin1(QTest::currentDataTag()));
     QTEST((l ? Line{l->baudRate, l->parity, l->dataBits, l->stopBits} : Line{}), "expected");
+  }
+
+  void digitsOfAPhoneText() {
+    const std::pair<QString, QString> cases[] = {
+        {"(020) 555-01.01", "0205550101"},
+        {"call Bo", ""},
+        {"", ""},
+        {QString::fromUtf8("١٢٣ 4"), "4"}};  // Arabic-Indic
+    for (const auto& [phone, digits] : cases) QCOMPARE(dialDigits(phone), digits);
+  }
+
+  // Volumes 0, 2 and none, tone and pulse, are checked on the line in test_dialer.
+  void commandTexts() {
+    // Whatever else the list's text holds stays out of the command.
+    const std::tuple<QString, bool, QString, QString> cases[] = {
+        {"3", true, "AT&FM1\r\n", "ATH0L3DT1234;\r\n"},
+        {"1\rATZ", false, "AT&FM1\r\n", "ATH0LDP1234;\r\n"},
+        {"9", true, "AT&FM1\r\n", "ATH0LDT1234;\r\n"},
+    };
+    for (const auto& [volume, tone, reset, dial] : cases) {
+      QCOMPARE(resetCommand(volume), reset);
+      QCOMPARE(dialCommand(volume, tone, u"1234"), dial);
+    }
+    QCOMPARE(kHangUpCommand, QStringLiteral("ATH0\r"));
+  }
+
+  // Only "OK" CR LF ends a wait, wherever the pieces arrive; a modem that talks without end
+  // does not make the watch hold more than the last characters.
+  void okWatch() {
+    const std::pair<QStringList, bool> cases[] = {
+        {{"AT&FM1\r\r\nOK\r\n"}, true},
+        {{"O", "K", "\r", "\n"}, true},
+        {{"\r\nOK", "\r\n"}, true},
+        {{"xxO", "K\r\nyy"}, true},
+        {{"\r\nOK"}, false},
+        {{"OK\r", "OK\r"}, false},
+        {{"OK\n"}, false},
+        {{"\r\nERROR\r\n"}, false},
+        {{"ok\r\n"}, false},
+        {{"O", "xK\r\n"}, false},
+    };
+    for (const auto& [pieces, expected] : cases) {
+      OkWatch watch;
+      bool answered = false;
+      for (const QString& p : pieces) answered = watch.feed(p);
+      QVERIFY2(answered == expected && watch.answered() == expected, qPrintable(pieces.join('|')));
+    }
+    OkWatch watch;
+    const QString noise(4096, u'O');
+    for (int i = 0; i < 2000; ++i) QVERIFY(!watch.feed(noise));  // 8 MB without an answer
+    QVERIFY(watch.held() < 4);
+    QVERIFY(watch.feed(u"K\r\n"));
   }
 
   void opensSendsAndReceives() {

@@ -1,6 +1,5 @@
 #include <QTest>
 #include <QTimer>
-#include <array>
 
 #include "dialer/comm_control.h"
 #include "dialer/dialer.h"
@@ -13,8 +12,6 @@ using namespace tavelin;
 using namespace std::chrono_literals;
 using dialer::Dialer;
 using platform::Button;
-using platform::Buttons;
-using platform::Icon;
 using Mode = test::ModemEmulator::Mode;
 
 namespace {
@@ -79,31 +76,24 @@ class TestDialer : public QObject {
     };
   }
 
-  void completedCall_data() {
-    QTest::addColumn<QString>("volume");
-    QTest::addColumn<bool>("tone");
-    QTest::addColumn<QString>("phone");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("volume 0, tone")
-        << "0" << true << "+1 2/34" << QByteArray("AT&FM0\r\nATH0L0DT1234;\r\nATH0\r");
-    QTest::newRow("volume 2, pulse")
-        << "2" << false << "020-555 0101" << QByteArray("AT&FM1\r\nATH0L2DP0205550101;\r\nATH0\r");
-    QTest::newRow("no volume") << "" << true << "(7) 8"
-                               << QByteArray("AT&FM1\r\nATH0LDT78;\r\nATH0\r");
-  }
+  // The digits of the phone text, tone or pulse, and the volume chosen, on the line.
   void completedCall() {
-    QFETCH(QString, phone);
-    QFETCH(QString, volume);
-    QFETCH(bool, tone);
-    options_.volume = volume;
-    options_.tone = tone;
-    platform_.fakeDialogs.answers = {Button::Yes, Button::Ok};
-    dialer_->DialNumber(phone);
-    QTEST(modem_.received(), "sent");
-    QCOMPARE(boxes_, QStringList({"Dial the number " + phone + "?" + kConfirm, kHandset}));
-    QVERIFY(!comm_->portOpen());
-    QVERIFY(view_.busy == 0 && view_.recordShown == 1 && view_.listFocused == 2);
-    QVERIFY(!dialer_->isDialing() && options_.dialogsShown == 0);
+    const std::tuple<QString, bool, QString, QByteArray> cases[] = {
+        {"0", true, "+1 2/34", "AT&FM0\r\nATH0L0DT1234;\r\nATH0\r"},
+        {"2", false, "020-555 0101", "AT&FM1\r\nATH0L2DP0205550101;\r\nATH0\r"},
+        {"", true, "(7) 8", "AT&FM1\r\nATH0LDT78;\r\nATH0\r"},
+    };
+    for (const auto& [volume, tone, phone, sent] : cases) {
+      init();
+      options_.volume = volume;
+      options_.tone = tone;
+      platform_.fakeDialogs.answers = {Button::Yes, Button::Ok};
+      dialer_->DialNumber(phone);
+      QCOMPARE(modem_.received(), sent);
+      QCOMPARE(boxes_, QStringList({"Dial the number " + phone + "?" + kConfirm, kHandset}));
+      QVERIFY(!comm_->portOpen() && view_.busy == 0 && view_.recordShown == 1);
+      QVERIFY(view_.listFocused == 2 && !dialer_->isDialing() && options_.dialogsShown == 0);
+    }
   }
 
   void nothingToDialOrNo() {
@@ -111,7 +101,8 @@ class TestDialer : public QObject {
       dialer_->DialNumber(phone);
       QCOMPARE(modem_.received(), QByteArray());
       QVERIFY(boxes_.isEmpty() && !comm_->portOpen());
-      QVERIFY(view_.recordShown == 1 && view_.listFocused == 2);  // browsing and on the list all the same
+      // Browsing and on the list all the same.
+      QVERIFY(view_.recordShown == 1 && view_.listFocused == 2);
       view_ = test::FakeRecordView{};
     }
     platform_.fakeDialogs.answers = {Button::No};
@@ -122,36 +113,29 @@ class TestDialer : public QObject {
   }
 
   // No answer to the reset: the message, then the options dialog; the port stays open when it
-  // could be opened.
-  void modemNotFound_data() {
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<int>("port");
-    QTest::newRow("silent") << Mode::Silent << 1;
-    QTest::newRow("OK without line end") << Mode::OkWithoutLineEnd << 1;
-    QTest::newRow("no such device") << Mode::Answering << 2;
-  }
+  // could be opened. The next call closes the port first and starts again.
   void modemNotFound() {
-    QFETCH(Mode, mode);
-    QFETCH(int, port);
-    modem_.setMode(mode);
     platform_.fakeSettings.values[QStringLiteral("Platform/Com2")] = env_.workPath("no-tty");
-    QVERIFY(!comm_->setCommPort(port));
-    dialer_->setWaits(100ms, 800ms);
-    dialer_->DialNumber(QStringLiteral("1234"));
-    QCOMPARE(boxes_, QStringList(kNotFound.arg(port == 1)));
-    QCOMPARE(options_.dialogsShown, 1);
-    QCOMPARE(modem_.received(), port == 1 ? QByteArray("AT&FM1\r\n") : QByteArray());
-    QCOMPARE(comm_->portOpen(), port == 1);
-    QVERIFY(view_.busy == 0 && !dialer_->isDialing());
+    for (const auto& [mode, port] :
+         {std::pair{Mode::Silent, 1}, {Mode::OkWithoutLineEnd, 1}, {Mode::Answering, 2}}) {
+      init();
+      modem_.setMode(mode);
+      QVERIFY(!comm_->setCommPort(port));
+      dialer_->setWaits(100ms, 800ms);
+      dialer_->DialNumber(QStringLiteral("1234"));
+      QCOMPARE(boxes_, QStringList(kNotFound.arg(port == 1)));
+      QCOMPARE(options_.dialogsShown, 1);
+      QCOMPARE(modem_.received(), port == 1 ? QByteArray("AT&FM1\r\n") : QByteArray());
+      QCOMPARE(comm_->portOpen(), port == 1);
+      QVERIFY(view_.busy == 0 && !dialer_->isDialing());
 
-    // The next call closes the port first and starts again.
-    modem_.setMode(Mode::Answering);
-    modem_.clear();
-    comm_->setCommPort(1);
-    boxes_.clear();
-    platform_.fakeDialogs.answers = {Button::No};
-    dialer_->DialNumber(QStringLiteral("1234"));
-    QCOMPARE(modem_.received(), QByteArray("AT&FM1\r\n"));
+      modem_.setMode(Mode::Answering);
+      modem_.clear();
+      comm_->setCommPort(1);
+      platform_.fakeDialogs.answers = {Button::No};
+      dialer_->DialNumber(QStringLiteral("1234"));
+      QCOMPARE(modem_.received(), QByteArray("AT&FM1\r\n"));
+    }
   }
 
   void dialTimeOut() {

@@ -46,11 +46,13 @@ QStringList MainformFixture::fieldTexts() const {
   return texts;
 }
 
-QString recordLine(const QString& name, const QString& phone1, const QString& email) {
+QString recordLine(const QString& name, const QString& phone1, const QString& email,
+                   const QString& url) {
   QStringList fields(14);
   fields[0] = name;
   fields[4] = phone1;
   fields[8] = email;
+  fields[9] = url;
   return QLatin1Char('"') + fields.join(QStringLiteral("\",\"")) + QLatin1Char('"');
 }
 

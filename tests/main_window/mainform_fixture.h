@@ -34,7 +34,8 @@ struct MainformFixture {
   QStringList fieldTexts() const;
 };
 
-// A data-file line with the given name, first phone and e-mail.
-QString recordLine(const QString& name, const QString& phone1 = {}, const QString& email = {});
+// A data-file line with the given name, first phone, e-mail and web address.
+QString recordLine(const QString& name, const QString& phone1 = {}, const QString& email = {},
+                   const QString& url = {});
 
 }  // namespace tavelin::test

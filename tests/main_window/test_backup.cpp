@@ -1,6 +1,9 @@
 #include <QGuiApplication>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QTest>
 
+#include "file_time.h"
 #include "mainform_fixture.h"
 #include "record_store/paths.h"
 
@@ -14,6 +17,7 @@ class BackupTest : public QObject {
  private Q_SLOTS:
   void disk();
   void floppy();
+  void fileInformation();
 };
 
 namespace {
@@ -77,21 +81,6 @@ void BackupTest::disk() {
   QCOMPARE(f.listNames(), kSorted);
   QCOMPARE(w.Text[0]->text(), QStringLiteral("Ann"));
   QVERIFY(!w.Editing && w.store().SkipWatch);
-
-  // A target that cannot be replaced (a folder): one error naming it; the window keeps its record.
-  w.List1->setListIndex(2);
-  const QStringList fields = f.fieldTexts();
-  for (const QString& target : {kDataFileName, kBackupFileName}) {
-    QVERIFY(QFile::remove(f.env.workPath(target)) && QDir(f.env.workDir()).mkdir(target));
-    dialogs.clear();
-    target == kDataFileName ? w.RestoreFile() : w.BackupFile();
-    QVERIFY2(dialogs.shown.size() == 2 && dialogs.shown[1].icon == Critical &&
-                 dialogs.shown[1].text.contains(f.env.workPath(target)),
-             qPrintable(shown(f).join('\n')));
-    QCOMPARE(f.listNames(), kSorted);
-    QCOMPARE(f.fieldTexts(), fields);
-    QCOMPARE(w.store().DataFile, kDataFileName);
-  }
 }
 
 void BackupTest::floppy() {
@@ -154,6 +143,39 @@ void BackupTest::floppy() {
   QVERIFY(QFile::remove(f.env.workPath(kDataFileName)));
   w.mnuRA_Click();
   QVERIFY(!QFile::exists(f.env.workPath(kDataFileName)));
+}
+
+void BackupTest::fileInformation() {
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+  test::MainformFixture f;
+  test::writeFile(f.env.workPath(kDataFileName), fileBytes(kUnsorted));
+  auto& w = f.start();
+
+  // No backup: the probe leaves an empty one; no backup lines are shown, and it does not match.
+  w.Command9->click();
+  const Message warning = f.platform.fakeDialogs.shown.at(0);
+  QVERIFY(warning.title == "Info and backup warning" && warning.icon == Exclamation);
+  QVERIFY(!warning.text.contains("\rBackup "));
+  QVERIFY(warning.text.endsWith("\r\rWARNING: Backup does NOT match file!"));
+  QVERIFY(QFileInfo(f.env.workPath(kBackupFileName)).isFile());
+
+  // After a backup, with a search string; times in the locale's short form, to the second.
+  w.BackupFile();
+  test::setModificationTime(f.env.workPath(kDataFileName), QDateTime({2026, 1, 2}, {9, 5, 7}));
+  test::setModificationTime(f.env.workPath(kBackupFileName), QDateTime({2026, 1, 3}, {18, 0, 59}));
+  w.SearchString = QStringLiteral("ann");
+  f.platform.fakeDialogs.clear();
+  w.menuItem("mnuInfo")->trigger();
+  const QString text = QStringLiteral(
+                           "Attached files:\t0\r\rSearch string:\tann\r"
+                           "Found in:\t\t1 File Records\rFound in:\t\t1 Backup Records\r\r"
+                           "File records:\t3 records\rFile size:\t\t%1 bytes\r"
+                           "Last file save:\t02.01.26 09:05:07\r\rBackup records:\t3 records\r"
+                           "Backup size:\t%1 bytes\rBackup time:\t03.01.26 18:00:59\r"
+                           "\rThe backup appears to be up-to-date.")
+                           .arg(f.dataFile().size());
+  QCOMPARE(shown(f), QStringList{box(text, Ok, Information, "File information")});
 }
 
 QTEST_MAIN(BackupTest)

@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QLabel>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -42,7 +41,6 @@ class DialingTest : public QObject {
   void listLabelsAndMenu();
   void modemNotFoundLeadsToTheOptions();
   void aboutBoxFromTheMenu();
-  void captionsBesideTheGlyphsAreWhole();
 };
 
 // Every way to dial, browsing and editing, with the number it dials or nothing.
@@ -143,25 +141,6 @@ void DialingTest::aboutBoxFromTheMenu() {
   QTimer::singleShot(0, &w, [&] { shown = !w.isEnabled() && hideWindow("frmOptions"); });
   w.menuItem("mnuOptions")->trigger();
   QVERIFY(shown && w.isEnabled());
-}
-
-// With the desktop's font every row caption shows whole, left of its glyph, and every glyph
-// left of the fields.
-void DialingTest::captionsBesideTheGlyphsAreWhole() {
-  test::MainformFixture f;
-  auto& w = f.start();
-  const std::pair<QLabel*, QLabel*> rows[] = {{w.Label1, w.Label5},   {w.Label4, w.Label3},
-                                              {w.Label9, w.Label6},   {w.Label7, w.Label8},
-                                              {w.Label14, w.Label13}, {w.Label2, nullptr}};
-  for (const auto& [caption, glyph] : rows) {
-    const int textRight = caption->x() + caption->sizeHint().width();
-    QVERIFY2(caption->width() >= caption->sizeHint().width(), qPrintable(caption->text()));
-    if (glyph) QVERIFY2(glyph->x() > textRight, qPrintable(caption->text()));
-    QVERIFY2(w.Text[0]->x() > (glyph ? glyph->geometry().right() : textRight),
-             qPrintable(caption->text()));
-  }
-  for (QLineEdit* field : w.Text)
-    QCOMPARE(field->geometry().right(), w.Text[0]->geometry().right());
 }
 
 QTEST_MAIN(DialingTest)

@@ -1,7 +1,10 @@
+#include <QCheckBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "mainform_fixture.h"
+#include "options/frm_options.h"
 
 using namespace tavelin;
 
@@ -19,6 +22,7 @@ class RecordDisplayTest : public QObject {
   void showsSelectedRecord();
   void keyboardNavigation();
   void boldMarksAndEsc();
+  void search();
   void attachmentMark();
 };
 
@@ -30,9 +34,7 @@ void RecordDisplayTest::showsSelectedRecord() {
                               QStringLiteral("555 %1").arg(i));
   }
   // Leading blanks of a stored value are kept in the list, dropped in the field.
-  lines << QStringLiteral(
-      "\"   Zed   \",\"street   \",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
-      "\"\",\"\",\"\"");
+  lines << "\"   Zed   \",\"street   \"" + QString(",\"\"").repeated(12);
   f.writeDataFile(lines);
   auto& w = f.start();
   QCOMPARE(w.Frame2->title(), QStringLiteral("Record 1/121"));
@@ -74,17 +76,16 @@ void RecordDisplayTest::keyboardNavigation() {
   QCOMPARE(w.Frame2->title(), QStringLiteral("Record 5/5"));
   QTest::keyClick(w.List1, Qt::Key_Home);
 
-  // The initial jumps to the next name after the selected one, wrapping, case ignored.
-  QTest::keyClicks(w.List1, QStringLiteral("b"));
-  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bert"));
-  QTest::keyClicks(w.List1, QStringLiteral("B"));
-  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bob"));
-  QTest::keyClicks(w.List1, QStringLiteral("b"));
-  QCOMPARE(w.Text[0]->text(), QStringLiteral("Bert"));
-  QTest::keyClicks(w.List1, QStringLiteral("1"));
-  QCOMPARE(f.listIndex(), 0);
-  QTest::keyClicks(w.List1, QStringLiteral("z"));  // no such name: stays
-  QCOMPARE(f.listIndex(), 0);
+  // The initial jumps to the next name after the selected one, wrapping, case ignored; no such
+  // name: it stays.
+  for (const auto& [initial, name] : {std::pair{"b", "Bert"},
+                                      {"B", "Bob"},
+                                      {"b", "Bert"},
+                                      {"1", "1st Street Club"},
+                                      {"z", "1st Street Club"}}) {
+    QTest::keyClicks(w.List1, initial);
+    QCOMPARE(w.Text[0]->text(), QString(name));
+  }
 }
 
 void RecordDisplayTest::boldMarksAndEsc() {
@@ -92,15 +93,13 @@ void RecordDisplayTest::boldMarksAndEsc() {
   f.writeDataFile(
       {test::recordLine("Smith", "555", "js@smithy.org"), test::recordLine("Jones", "", "")});
   auto& w = f.start();
-  QVERIFY(!bold(w.Text[0]));
-  QVERIFY(!bold(w.Text[5]));  // no search string: even empty fields stay regular
+  // No search string: even empty fields stay regular.
+  QVERIFY(!bold(w.Text[0]) && !bold(w.Text[5]));
 
   w.SearchString = QStringLiteral("Smi");
   w.Command5->setText(QStringLiteral("Clear"));
   w.List1->setListIndex(1);  // Smith sorts after Jones
-  QVERIFY(bold(w.Text[0]));
-  QVERIFY(bold(w.Text[8]));
-  QVERIFY(!bold(w.Text[4]));
+  QVERIFY(bold(w.Text[0]) && bold(w.Text[8]) && !bold(w.Text[4]));
   w.List1->setListIndex(0);
   for (const QLineEdit* box : w.Text) QVERIFY(!bold(box));
 
@@ -114,6 +113,52 @@ void RecordDisplayTest::boldMarksAndEsc() {
   QCOMPARE(ended.count(), 0);
   QTest::keyClick(w.List1, Qt::Key_Escape);
   QCOMPARE(ended.count(), 1);
+}
+
+void RecordDisplayTest::search() {
+  // Row 35 is the extra "Name 35", sorting first for want of a phone.
+  QStringList lines = {"\"Name 35\"" + QString(",\"\"").repeated(12) + ",\"it's 'quoted'\""};
+  for (int i = 0; i < 60; ++i) {
+    const QString n = QString("%1").arg(i, 2, 10, QLatin1Char('0'));
+    lines << test::recordLine("Name " + n, i == 30 ? QString("call smith's office") : "555 " + n,
+                              i == 12 ? "jo@SMITHY.org" : "");
+  }
+  test::MainformFixture f;
+  f.writeDataFile(lines);
+  auto& w = f.start();
+  w.Timer1->stop();
+  auto& dialogs = f.platform.fakeDialogs;
+  const auto topRow = [&] { return w.List1->indexAt(QPoint(2, 2)).row(); };
+
+  // From row 0, any case, kept in proper case, shown at the top; no wrap; Check2 (on) clears.
+  w.List1->setListIndex(20);
+  dialogs.inputAnswers = {"sMITH"};
+  QTest::mouseClick(w.Command8, Qt::LeftButton);
+  QVERIFY(w.SearchString == "Smith" && f.listIndex() == 12 && topRow() == 12);
+  QTest::mouseClick(w.Command1, Qt::LeftButton);
+  QVERIFY(f.listIndex() == 30 && topRow() == 30);
+  w.menuItem("mnuNext")->trigger();
+  QCOMPARE(dialogs.texts(), QStringList{"No (more) matching records found."});
+  QVERIFY(f.listIndex() == 30 && w.SearchString.isEmpty() && w.Command5->text() == "Quit");
+
+  dialogs.inputAnswers = {"\"QUOTED\""};  // a double quote searches for an apostrophe
+  w.menuItem("mnuFind")->trigger();
+  QVERIFY(w.SearchString == "'quoted'" && f.listIndex() == 35);
+
+  // The padding keeps a name and the next field apart. Without Check2 a failed search stays.
+  w.frmOptions().Check2->setChecked(false);
+  dialogs.inputAnswers = {"00555"};
+  w.NewSearch();
+  QVERIFY(dialogs.shown.size() == 2 && w.SearchString == "00555" && w.Command5->text() == "Clear");
+
+  // Cancel clears, as does Clear, which does not quit.
+  QSignalSpy ended(&w, &main_window::Mainform::programEnded);
+  for (const bool cancel : {true, false}) {
+    dialogs.inputAnswers = {"smith"};
+    w.NewSearch();
+    cancel ? w.NewSearch() : QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QVERIFY(w.SearchString.isEmpty() && w.Command5->text() == "Quit" && ended.count() == 0);
+  }
 }
 
 void RecordDisplayTest::attachmentMark() {

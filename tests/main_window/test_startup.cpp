@@ -27,14 +27,12 @@ class StartupTest : public QObject {
 };
 
 // First start: folders and the default options file appear, one blank row, no messages; a
-// stored "Settings" value changes only the serial line settings.
+// stored "Settings" value reaches the serial line (the other stored values: test_comm_control).
 void StartupTest::cleanMachine() {
   test::MainformFixture f;
   f.platform.fakeSettings.values["Properties/Settings"] = "2400,n,8,1";
   auto& w = f.start();
   QCOMPARE(w.MSComm1().settings(), QStringLiteral("2400,n,8,1"));
-  QCOMPARE(w.MSComm1().commPort(), 1);
-  QCOMPARE(w.MSComm1().handshaking(), 0);
   QVERIFY(QDir(fixedFolder(f.env.configRoot())).exists());
   QCOMPARE(test::readFile(optionsFilePath(f.env.configRoot())), defaultOptionsFile());
   QVERIFY(!QFile::exists(f.env.workPath(kDataFileName)));  // not created by loading
@@ -56,13 +54,16 @@ void StartupTest::cleanMachine() {
 }
 
 void StartupTest::loadsSortedFileAndAutoBackup() {
+  // Auto-backup on: the options file with Check3 set.
+  const auto autoBackup = [](const test::MainformFixture& f) {
+    OptionValues options = defaultOptions();
+    options.flags[2] = 1;
+    QDir().mkpath(fixedFolder(f.env.configRoot()));
+    test::writeFile(optionsFilePath(f.env.configRoot()), formatOptions(options));
+  };
   test::MainformFixture f;
   f.writeDataFile({test::recordLine("Carla"), test::recordLine("anna"), test::recordLine("Bram")});
-  // Auto-backup on: the options file with Check3 set.
-  OptionValues options = defaultOptions();
-  options.flags[2] = 1;
-  QDir().mkpath(fixedFolder(f.env.configRoot()));
-  test::writeFile(optionsFilePath(f.env.configRoot()), formatOptions(options));
+  autoBackup(f);
 
   bool visibleWhenAsked = false;
   f.platform.fakeDialogs.whileOpen = [&](const platform::Message&) {
@@ -74,15 +75,14 @@ void StartupTest::loadsSortedFileAndAutoBackup() {
   QCOMPARE(test::readFile(f.env.workPath(kBackupFileName)), f.dataFile());
   QCOMPARE(f.platform.fakeDialogs.shown.size(), size_t(1));
   const platform::Message& m = f.platform.fakeDialogs.shown.front();
-  QCOMPARE(m.text, QStringLiteral("Auto-backup successful."));
-  QCOMPARE(m.title, QStringLiteral("Tavelin auto-backup"));
+  QCOMPARE(m.text + " | " + m.title,
+           QStringLiteral("Auto-backup successful. | Tavelin auto-backup"));
   QCOMPARE(m.icon, Icon::Information);
   QVERIFY(visibleWhenAsked);
 
   // Without a data file there is nothing to copy, and nothing is said.
   test::MainformFixture empty;
-  QDir().mkpath(fixedFolder(empty.env.configRoot()));
-  test::writeFile(optionsFilePath(empty.env.configRoot()), formatOptions(options));
+  autoBackup(empty);
   empty.start();
   QVERIFY(empty.platform.fakeDialogs.shown.empty());
   QVERIFY(!QFile::exists(empty.env.workPath(kBackupFileName)));
@@ -129,6 +129,21 @@ void StartupTest::windowModel() {
   QCOMPARE(menus[8], QStringLiteral("&Help:&Shortcuts help|F1;&File information|Shift+F1;-|;"
                                     "&Htm manual|Ctrl+Shift+F1;-|;&About the program|"));
   QVERIFY(w.menuItem("mnuKillAll") && w.menuItem("mnuStreep")->isSeparator());
+
+  // With the desktop's font every row caption shows whole, left of its glyph, and every glyph
+  // left of the fields.
+  const std::pair<QLabel*, QLabel*> rows[] = {{w.Label1, w.Label5},   {w.Label4, w.Label3},
+                                              {w.Label9, w.Label6},   {w.Label7, w.Label8},
+                                              {w.Label14, w.Label13}, {w.Label2, nullptr}};
+  for (const auto& [caption, glyph] : rows) {
+    const int textRight = caption->x() + caption->sizeHint().width();
+    QVERIFY2(caption->width() >= caption->sizeHint().width(), qPrintable(caption->text()));
+    if (glyph) QVERIFY2(glyph->x() > textRight, qPrintable(caption->text()));
+    QVERIFY2(w.Text[0]->x() > (glyph ? glyph->geometry().right() : textRight),
+             qPrintable(caption->text()));
+  }
+  for (QLineEdit* field : w.Text)
+    QCOMPARE(field->geometry().right(), w.Text[0]->geometry().right());
 }
 
 void StartupTest::ways_to_end() {

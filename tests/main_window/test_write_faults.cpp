@@ -1,6 +1,6 @@
 // Every save the program makes, with each step of its write failing in turn (open, write,
 // flush, sync, rename), as a broken or full disk would: the old file stays byte for byte, one
-// message names the file, what the window shows stays, and no temporary file is left.
+// error names the file, what the window shows stays, and no file in its folder comes or goes.
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
@@ -18,6 +18,7 @@
 #include "record_store/paths.h"
 
 using namespace tavelin;
+using main_window::Mainform;
 using platform::Button;
 
 namespace {
@@ -56,8 +57,6 @@ struct World {
 
 using Setup = std::function<Attempt(World&)>;
 
-const QStringList kNames = {"Ann", "Bob", "Cleo"};
-
 QString nativePath(const QString& path) {
   return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
@@ -67,123 +66,93 @@ QStringList folderEntries(const QString& file) {
                                                  QDir::Hidden);
 }
 
-// A main window on a data file of three records, as the store writes them.
-main_window::Mainform& startWindow(World& world) {
+const QString kDiskError = QStringLiteral("Disk error. Please check the disk in drive A:");
+
+const QByteArray kZoe = test::recordLine("Zoe").toUtf8() + "\r\n";
+
+enum class Target { Data, Backup, Floppy, Options };
+
+// A save from the main window, on Ann, Bob, Cleo with a row selected, a backup and a floppy
+// copy of Zoe, and a note file for Cleo that a failed delete must leave.
+struct WindowSave {
+  const char* name;
+  int row;
+  Button answer;
+  std::function<void(Mainform&)> prepare;
+  Target target;
+  std::function<void(Mainform&)> save;
+};
+
+const WindowSave kWindowSaves[] = {
+    {"add", 0, Button::Yes, [](Mainform& w) { w.AddRecord(), w.Text[0]->setText("Dirk"); },
+     Target::Data, &Mainform::AddRecord},
+    {"edit", 1, Button::Yes, [](Mainform& w) { w.EditRecord(), w.Text[4]->setText("555-0"); },
+     Target::Data, &Mainform::EditRecord},
+    {"delete", 2, Button::Yes, {}, Target::Data, &Mainform::DeleteRecord},
+    {"backup", 0, Button::Yes, {}, Target::Backup, &Mainform::BackupFile},
+    {"restore", 0, Button::Yes, {}, Target::Data, &Mainform::RestoreFile},
+    {"floppy backup", 0, Button::Ok, {}, Target::Floppy, &Mainform::mnuBA_Click},
+    {"floppy restore", 0, Button::Ok, {}, Target::Data, &Mainform::mnuRA_Click},
+    {"options", 0, Button::Yes, [](Mainform& w) { w.frmOptions().Check1->toggle(); },
+     Target::Options, [](Mainform& w) { w.optionsDialog().Command1_Click(); }},
+};
+
+Attempt onWindow(World& world, const WindowSave& s) {
   world.main = std::make_unique<test::MainformFixture>();
   test::MainformFixture& f = *world.main;
-  QStringList lines;
-  for (const QString& name : kNames) lines << test::recordLine(name, "555-" + name);
-  f.writeDataFile(lines);
+  f.writeDataFile({test::recordLine("Ann", "555-1"), test::recordLine("Bob", "555-2"),
+                   test::recordLine("Cleo", "555-3")});
+  const QString floppy = world.drive.filePath(backup::kFloppyCopyName);
+  for (const QString& file : {kBackupFileName, floppy}) test::writeFile(file, kZoe);
+  test::writeFile("Cleo.ATA", "note\r\n");
   f.platform.fakeSettings.values["Platform/FloppyPath"] = world.drive.path();
-  return f.start();
-}
-
-Attempt windowAttempt(World& world, const QString& target, std::function<void()> save) {
-  test::MainformFixture& f = *world.main;
-  main_window::Mainform& w = *f.window;
-  return {target, nativePath(target), std::move(save),
-          [&f, &w] {
-            return f.listNames() + f.fieldTexts() +
-                   QStringList{w.Command2->text(), w.Command3->text(), w.Command4->text()};
-          },
+  Mainform& w = f.start();
+  w.List1->setListIndex(s.row);
+  if (s.prepare) s.prepare(w);
+  f.platform.fakeDialogs.clear();
+  f.platform.fakeDialogs.answers = {s.answer};
+  const QString target = s.target == Target::Data     ? kDataFileName
+                         : s.target == Target::Backup ? kBackupFileName
+                         : s.target == Target::Floppy ? floppy
+                                                      : optionsFilePath(f.env.configRoot());
+  const bool onDisk = QString(s.name).startsWith("floppy");
+  // Shown includes the file the store writes next and the options as they stand.
+  const auto shown = [&f, &w] {
+    return f.listNames() + f.fieldTexts() +
+           QStringList{w.Command2->text(), w.Command3->text(), w.Command4->text(),
+                       w.store().DataFile, QString::number(w.frmOptions().Check1->isChecked())};
+  };
+  return {target, onDisk ? kDiskError : nativePath(target), [&w, s] { s.save(w); }, shown,
           &f.platform.fakeDialogs};
 }
 
-const QString kDiskError = QStringLiteral("Disk error. Please check the disk in drive A:");
+// The mail editor's own files: the window shows the message being written.
+Attempt onMailer(World& world, QString (*file)(const QString&), const QByteArray& old,
+                 void (mail::Mailer::*save)()) {
+  world.mail = std::make_unique<test::MailerFixture>();
+  test::MailerFixture& f = *world.mail;
+  const QString path = file(f.env.configRoot());
+  test::writeFile(path, old);
+  f.w().EditBox->setText("Dear Bob");
+  f.dialogs().inputAnswers = {"|Ciao|Ann"};
+  f.dialogs().fontAnswers = {platform::FontChoice{"DejaVu Sans Mono", 11, true, false}};
+  return {path, nativePath(path), [&f, save] { (f.w().*save)(); },
+          [&f] { return QStringList{f.w().EditBox->text()}; }, &f.dialogs()};
+}
 
-const std::vector<std::pair<const char*, Setup>>& savePaths() {
-  static const std::vector<std::pair<const char*, Setup>> paths = {
-      {"add",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         w.AddRecord();
-         w.Text[0]->setText("Dirk");
-         world.main->platform.fakeDialogs.clear();
-         return windowAttempt(world, kDataFileName, [&w] { w.AddRecord(); });
-       }},
-      {"edit",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         w.List1->setListIndex(1);
-         w.EditRecord();
-         w.Text[4]->setText("555-0000");
-         return windowAttempt(world, kDataFileName, [&w] { w.EditRecord(); });
-       }},
-      {"delete",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         w.List1->setListIndex(2);
-         world.main->platform.fakeDialogs.answers = {Button::Yes};
-         return windowAttempt(world, kDataFileName, [&w] { w.DeleteRecord(); });
-       }},
-      {"backup",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         test::writeFile(kBackupFileName, "an older backup\r\n");
-         world.main->platform.fakeDialogs.answers = {Button::Yes};
-         return windowAttempt(world, kBackupFileName, [&w] { w.BackupFile(); });
-       }},
-      {"restore",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         test::writeFile(kBackupFileName, test::recordLine("Zoe").toUtf8() + "\r\n");
-         world.main->platform.fakeDialogs.answers = {Button::Yes};
-         return windowAttempt(world, kDataFileName, [&w] { w.RestoreFile(); });
-       }},
-      {"floppy backup",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         const QString copy = world.drive.filePath(backup::kFloppyCopyName);
-         test::writeFile(copy, "an older copy\r\n");
-         world.main->platform.fakeDialogs.answers = {Button::Ok};
-         Attempt attempt = windowAttempt(world, copy, [&w] { w.mnuBA_Click(); });
-         attempt.named = kDiskError;
-         return attempt;
-       }},
-      {"floppy restore",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         test::writeFile(world.drive.filePath(backup::kFloppyCopyName),
-                         test::recordLine("Zoe").toUtf8() + "\r\n");
-         world.main->platform.fakeDialogs.answers = {Button::Ok};
-         Attempt attempt = windowAttempt(world, kDataFileName, [&w] { w.mnuRA_Click(); });
-         attempt.named = kDiskError;
-         return attempt;
-       }},
-      {"options",
-       [](World& world) {
-         main_window::Mainform& w = startWindow(world);
-         options::FrmOptions& form = w.frmOptions();
-         form.Check1->setChecked(!form.Check1->isChecked());
-         Attempt attempt = windowAttempt(world, optionsFilePath(world.main->env.configRoot()),
-                                         [&w] { w.optionsDialog().Command1_Click(); });
-         attempt.shown = [&form] { return QStringList{QString::number(form.Check1->isChecked())}; };
-         return attempt;
-       }},
-      {"sign-off",
-       [](World& world) {
-         world.mail = std::make_unique<test::MailerFixture>();
-         test::MailerFixture& f = *world.mail;
-         const QString sig = mail::signOffFilePath(f.env.configRoot());
-         test::writeFile(sig, "|Regards|Ann\r\n");
-         f.w().EditBox->setText("Dear Bob");
-         f.dialogs().inputAnswers = {"|Ciao|Ann"};
-         return Attempt{sig, nativePath(sig), [&f] { f.w().ConfigureSignOff(); },
-                        [&f] { return QStringList{f.w().EditBox->text()}; }, &f.dialogs()};
-       }},
-      {"font file",
-       [](World& world) {
-         world.mail = std::make_unique<test::MailerFixture>();
-         test::MailerFixture& f = *world.mail;
-         const QString cf1 = mail::fontFilePath(f.env.configRoot());
-         test::writeFile(cf1, "Courier New\r\n 9 \r\nFalse\r\nFalse\r\n");
-         f.w().EditBox->setText("Dear Bob");
-         f.dialogs().fontAnswers = {platform::FontChoice{"DejaVu Sans Mono", 11, true, false}};
-         return Attempt{cf1, nativePath(cf1), [&f] { f.w().SelectFont(); },
-                        [&f] { return QStringList{f.w().EditBox->text()}; }, &f.dialogs()};
-       }},
-  };
-  return paths;
+std::vector<std::pair<QString, Setup>> allSaves() {
+  std::vector<std::pair<QString, Setup>> saves;
+  for (const WindowSave& s : kWindowSaves)
+    saves.emplace_back(s.name, [&s](World& world) { return onWindow(world, s); });
+  saves.emplace_back("sign-off", [](World& world) {
+    return onMailer(world, mail::signOffFilePath, "|Regards|Ann\r\n",
+                    &mail::Mailer::ConfigureSignOff);
+  });
+  saves.emplace_back("font file", [](World& world) {
+    return onMailer(world, mail::fontFilePath, "Courier New\r\n 9 \r\nFalse\r\nFalse\r\n",
+                    &mail::Mailer::SelectFont);
+  });
+  return saves;
 }
 
 }  // namespace
@@ -197,39 +166,35 @@ class WriteFaultsTest : public QObject {
 void WriteFaultsTest::everyStepOfEverySave() {
   QStringList figures;
   int injected = 0;
-  for (const auto& [name, setup] : savePaths()) {
-    // Without a fault, to count the steps the save takes; it changes its file.
-    int steps = 0;
-    {
+  for (const auto& [name, setup] : allSaves()) {
+    int steps = 0;  // counted by the first run, which fails nothing
+    for (int failAt = 0; failAt == 0 || failAt <= steps; ++failAt) {
       World world;
       Attempt attempt = setup(world);
       const QByteArray before = test::readFile(attempt.target);
-      CountedFaults counted(0);
-      attempt.save();
-      steps = counted.steps;
-      QVERIFY2(test::readFile(attempt.target) != before, name);
-      QVERIFY2(counted.kinds.size() == 5, name);  // every kind of step was offered to fail
-    }
-    for (int failAt = 1; failAt <= steps; ++failAt) {
-      World world;
-      Attempt attempt = setup(world);
-      const QByteArray before = test::readFile(attempt.target);
-      const QStringList shownBefore = attempt.shown();
-      const QStringList entriesBefore = folderEntries(attempt.target);
+      const QStringList shownBefore = attempt.shown(),
+                        entriesBefore = folderEntries(attempt.target);
       const std::size_t boxesBefore = attempt.dialogs->shown.size();
-      {
-        CountedFaults faults(failAt);
-        attempt.save();
-      }
+      CountedFaults faults(failAt);
+      attempt.save();
       const QString where = QStringLiteral("%1, step %2 of %3").arg(name).arg(failAt).arg(steps);
+      if (failAt == 0) {
+        steps = faults.steps;
+        // The save changes its file, and every kind of step was offered to fail.
+        QVERIFY2(test::readFile(attempt.target) != before && faults.kinds.size() == 5,
+                 qPrintable(where));
+        continue;
+      }
       QVERIFY2(test::readFile(attempt.target) == before, qPrintable(where));
       QVERIFY2(attempt.shown() == shownBefore, qPrintable(where));
       QVERIFY2(folderEntries(attempt.target) == entriesBefore, qPrintable(where));
       int naming = 0;
       for (std::size_t i = boxesBefore; i < attempt.dialogs->shown.size(); ++i) {
-        const QString& text = attempt.dialogs->shown[i].text;
-        naming += text.contains(attempt.named);
-        QVERIFY2(!text.contains("successful"), qPrintable(where + ": " + text));
+        const platform::Message& m = attempt.dialogs->shown[i];
+        QVERIFY2(!m.text.contains("successful"), qPrintable(where + ": " + m.text));
+        if (!m.text.contains(attempt.named)) continue;
+        ++naming;
+        QVERIFY2(m.icon == platform::Icon::Critical, qPrintable(where + ": " + m.text));
       }
       QVERIFY2(naming == 1, qPrintable(where + QStringLiteral(": %1 messages").arg(naming)));
       ++injected;

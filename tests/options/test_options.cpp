@@ -23,7 +23,12 @@ using namespace tavelin;
 using namespace tavelin::options;
 using namespace tavelin::test;
 
-class TestOptionsDialog : public QObject {
+// The options window as start-up has it just before the file is read.
+struct StartedForm : FrmOptions {
+  StartedForm() { fillLists(); }
+};
+
+class TestOptions : public QObject {
   Q_OBJECT
   std::unique_ptr<TestEnvironment> env_;
   std::unique_ptr<platform::FakePlatform> platform_;
@@ -50,12 +55,12 @@ class TestOptionsDialog : public QObject {
  private Q_SLOTS:
   void init() {
     env_ = std::make_unique<TestEnvironment>();
+    view_ = FakeRecordView{};
     platform_ = std::make_unique<platform::FakePlatform>(env_->configRoot());
     comm_ = std::make_unique<dialer::CommControl>(*platform_);
     mainWindow_ = std::make_unique<QWidget>();
     mainWindow_->show();
-    form_ = std::make_unique<FrmOptions>();
-    form_->fillLists();
+    form_ = std::make_unique<StartedForm>();
     path_ = optionsFilePath(env_->configRoot());
     QVERIFY(QDir().mkpath(fixedFolder(env_->configRoot())));
     ReadOptions(*form_, path_);  // the default file
@@ -68,6 +73,59 @@ class TestOptionsDialog : public QObject {
     comm_.reset();
     platform_.reset();
     env_.reset();
+  }
+
+  // The file as start-up reads it, and as the dialog writes it.
+  void readsOnlyFilesOfAtLeast40Bytes() {
+    const QByteArray forty = " 0 \r\n 1 \r\n1\r\n\r\n 2 \r\n 1 \r\n 0 \r\n    1   \r\n";
+    QCOMPARE(forty.size(), 40);
+    // Lines 9 to 11 missing; a flag line that does not read as 1 leaves its box as it was.
+    const OptionValues read{{0, 1, 1, 1, 0, 1, 0, 1}, {}, DialMode::Pulse, {}};
+    // A null content stands for no file; shorter files are replaced by the default one.
+    for (const auto& [content, values] : {std::pair{QByteArray(), defaultOptions()},
+                                          {QByteArray(""), defaultOptions()},
+                                          {forty.first(39), defaultOptions()},
+                                          {forty, read}}) {
+      QFile::remove(path_);
+      if (!content.isNull()) writeFile(path_, content);
+      StartedForm form;
+      form.Check4->setChecked(true);
+      ReadOptions(form, path_);
+      QCOMPARE(readFile(path_), content.size() < 40 ? defaultOptionsFile() : content);
+      QCOMPARE(form.values(), values);
+    }
+  }
+
+  // A plain file where the folder should be: nothing can be created below it, even by root.
+  // Start-up leaves the window as created; OK reports the file once, stays and writes nothing.
+  void unwritableFolder() {
+    const QString folder = fixedFolder(env_->configRoot());
+    QVERIFY(QDir(folder).removeRecursively());
+    writeFile(folder, "not a folder");
+    StartedForm form;
+    ReadOptions(form, path_);
+    QCOMPARE(form.values(), OptionValues{});  // no box, no dial mode, empty texts
+    const auto error = WriteOptions(form, path_);
+    QVERIFY(error && error->fileName == path_);
+
+    QVERIFY(whileShown([&] { QTest::mouseClick(form_->Command1, Qt::LeftButton); }));
+    const auto& shown = platform_->fakeDialogs.shown;
+    QCOMPARE(shown.size(), size_t(1));
+    QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(path_)), qPrintable(shown[0].text));
+    QCOMPARE(readFile(folder), QByteArray("not a folder"));
+  }
+
+  void writeThenReadBack() {
+    const OptionValues chosen{{0, 1, 1, 0, 1, 1, 0, 0}, "Com12", DialMode::Pulse, "3"};
+    StartedForm writer;
+    writer.apply(chosen);
+    QVERIFY(!WriteOptions(writer, path_));
+    QCOMPARE(readFile(path_), formatOptions(chosen));
+
+    StartedForm reader;
+    ReadOptions(reader, path_);
+    QCOMPARE(reader.values(), chosen);
+    QCOMPARE(reader.cboPort->currentIndex(), 11);
   }
 
   // Shown centred every time over the disabled main window; Escape does not close it.
@@ -98,38 +156,26 @@ class TestOptionsDialog : public QObject {
   }
 
   // OK (the button or Enter) stores the eleven lines; the dialog's volume has no blanks.
-  void okWritesTheFile_data() {
-    QTest::addColumn<bool>("byEnter");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<bool>("tone");
-    QTest::addColumn<QString>("volume");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("time only, Com1, pulse, 0")
-        << false << "Com1" << false << "0"
-        << QByteArray(" 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\nCom1\r\nP\r\n0\r\n");
-    QTest::newRow("Com2, tone, 2, by Enter")
-        << true << "Com2" << true << "2"
-        << QByteArray(" 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\nCom2\r\nT\r\n2\r\n");
-  }
   void okWritesTheFile() {
-    QFETCH(bool, byEnter);
-    QFETCH(QString, port);
-    QFETCH(bool, tone);
-    QFETCH(QString, volume);
-    QVERIFY(!whileShown([&] {
-      for (QCheckBox* box : form_->findChildren<QCheckBox*>()) box->setChecked(false);
-      form_->Check1->setChecked(true);
-      form_->cboPort->setCurrentText(port);
-      (tone ? form_->Option1 : form_->Option2)->setChecked(true);
-      form_->cboVol->setCurrentText(volume);
-      if (byEnter)
-        QTest::keyClick(form_.get(), Qt::Key_Return);
-      else
-        QTest::mouseClick(form_->Command1, Qt::LeftButton);
-    }));
-    const QByteArray written = readFile(path_);
-    QTEST(written, "expected");
-    if (port == "Com2") QCOMPARE(written.size(), 52);
+    const QByteArray flags = " 1 \r\n" + QByteArray(" 0 \r\n").repeated(7);
+    const std::tuple<bool, QString, bool, QString, QByteArray> cases[] = {
+        {false, "Com1", false, "0", flags + "Com1\r\nP\r\n0\r\n"},
+        {true, "Com2", true, "2", flags + "Com2\r\nT\r\n2\r\n"},
+    };
+    for (const auto& [byEnter, port, tone, volume, expected] : cases) {
+      QVERIFY(!whileShown([&] {
+        for (QCheckBox* box : form_->findChildren<QCheckBox*>()) box->setChecked(false);
+        form_->Check1->setChecked(true);
+        form_->cboPort->setCurrentText(port);
+        (tone ? form_->Option1 : form_->Option2)->setChecked(true);
+        form_->cboVol->setCurrentText(volume);
+        if (byEnter)
+          QTest::keyClick(form_.get(), Qt::Key_Return);
+        else
+          QTest::mouseClick(form_->Command1, Qt::LeftButton);
+      }));
+      QCOMPARE(readFile(path_), expected);
+    }
   }
 
   // Cancel keeps the change in the controls for this run; the file keeps the old value.
@@ -143,23 +189,9 @@ class TestOptionsDialog : public QObject {
     }));
     QVERIFY(!form_->isSet(form_->chkTool));
     QCOMPARE(readFile(path_), before);
-    FrmOptions nextStart;
-    nextStart.fillLists();
+    StartedForm nextStart;
     ReadOptions(nextStart, path_);
     QVERIFY(nextStart.isSet(nextStart.chkTool));
-  }
-
-  // A file that cannot be written: one message naming it, the dialog stays, nothing is written.
-  void failedWriteIsReportedOnce() {
-    const QString folder = fixedFolder(env_->configRoot());
-    QVERIFY(QDir(folder).removeRecursively());
-    writeFile(folder, "not a folder");
-    QVERIFY(whileShown([&] { QTest::mouseClick(form_->Command1, Qt::LeftButton); }));
-    const auto& shown = platform_->fakeDialogs.shown;
-    QCOMPARE(shown.size(), size_t(1));
-    QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(path_)), qPrintable(shown[0].text));
-    QCOMPARE(shown[0].icon, platform::Icon::Critical);
-    QCOMPARE(readFile(folder), QByteArray("not a folder"));
   }
 
   // Choosing a port reconfigures MSComm1 at once: the same port does nothing, a port that
@@ -196,5 +228,5 @@ class TestOptionsDialog : public QObject {
   }
 };
 
-QTEST_MAIN(TestOptionsDialog)
-#include "test_options_dialog.moc"
+QTEST_MAIN(TestOptions)
+#include "test_options.moc"
