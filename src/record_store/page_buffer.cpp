@@ -7,8 +7,20 @@
 namespace tavelin {
 namespace {
 
-// Below this the heap serves: its pages are mostly touched already.
+// Below this the heap serves: its pages are mostly touched already. Under AddressSanitizer
+// the heap serves every size, so that a read or write past a buffer's end is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+#define TAVELIN_HEAP_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAVELIN_HEAP_ONLY 1
+#endif
+#endif
+#ifdef TAVELIN_HEAP_ONLY
+constexpr size_t kMappedFrom = ~size_t{0};
+#else
 constexpr size_t kMappedFrom = size_t{256} << 10;
+#endif
 constexpr size_t kHugePage = size_t{2} << 20;
 
 size_t mappedSize(size_t bytes) {
