@@ -142,7 +142,7 @@ int referenceCompare(QByteArrayView a, QByteArrayView b, bool utf8) {
 
 QString checkSort(QByteArrayView bytes) {
   const bool utf8 = isValidUtf8(bytes);
-  std::vector<QByteArrayView> lines = splitLines(bytes);
+  const std::vector<QByteArrayView> lines = splitLines(bytes);
   for (size_t i = 0; i + 1 < lines.size() && i < 64; ++i) {
     const int got = compareIgnoringCase(lines[i], lines[i + 1], utf8);
     const int want = referenceCompare(lines[i], lines[i + 1], utf8);
@@ -150,13 +150,13 @@ QString checkSort(QByteArrayView bytes) {
       return QStringLiteral("compareIgnoringCase on lines %1 and %2").arg(i).arg(i + 1);
     }
   }
-  const std::vector<QByteArrayView> unsorted = lines;
-  sortLinesIgnoringCase(lines, utf8);
-  for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    const int c = referenceCompare(lines[i], lines[i + 1], utf8);
-    // Equal lines keep their order: views into one buffer compare by place.
-    if (c > 0 || (c == 0 && lines[i].data() > lines[i + 1].data())) {
-      return QStringLiteral("sortLinesIgnoringCase: lines %1 and %2 out of order")
+  const std::vector<quint32> order = sortOrderIgnoringCase(lines, utf8);
+  if (order.size() != lines.size()) return QStringLiteral("sortOrderIgnoringCase: lines lost");
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
+    const int c = referenceCompare(lines[order[i]], lines[order[i + 1]], utf8);
+    // Equal lines keep their order.
+    if (c > 0 || (c == 0 && order[i] > order[i + 1])) {
+      return QStringLiteral("sortOrderIgnoringCase: lines %1 and %2 out of order")
           .arg(i)
           .arg(i + 1);
     }

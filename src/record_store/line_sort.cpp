@@ -127,11 +127,4 @@ std::vector<quint32> sortOrderIgnoringCase(const std::vector<QByteArrayView>& li
   return order;
 }
 
-void sortLinesIgnoringCase(std::vector<QByteArrayView>& lines, bool utf8) {
-  std::vector<QByteArrayView> sorted;
-  sorted.reserve(lines.size());
-  for (quint32 i : sortOrderIgnoringCase(lines, utf8)) sorted.push_back(lines[i]);
-  lines.swap(sorted);
-}
-
 }  // namespace tavelin
