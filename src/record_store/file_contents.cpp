@@ -105,7 +105,7 @@ QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayVi
   size_t used = 0;
   buffer.reserve(static_cast<size_t>(std::max<qint64>(file.size(), 0)) + 1, 0);
   for (;;) {
-    if (used == buffer.capacity()) buffer.reserve(2 * buffer.capacity(), used);
+    buffer.grow(used + 1, used);
     const qint64 n = file.read(buffer.data() + used, static_cast<qint64>(buffer.capacity() - used));
     if (n < 0) return file.errorString();
     if (n == 0) break;

@@ -47,6 +47,11 @@ class PageBuffer {
     data_ = grown;
     capacity_ = bytes / sizeof(T);
   }
+  // Room for at least n values, doubling when it grows, so that filling it value by value
+  // costs few copies; the first `keep` are kept.
+  void grow(size_t n, size_t keep) {
+    if (n > capacity_) reserve(n > 2 * capacity_ ? n : 2 * capacity_, keep);
+  }
 
  private:
   T* data_ = nullptr;

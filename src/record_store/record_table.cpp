@@ -25,10 +25,7 @@ void RecordTable::reserve(int rows, qsizetype chars) {
 }
 
 char16_t* RecordTable::room(qsizetype n) {
-  const auto need = static_cast<size_t>(used_ + n);
-  if (need > text_.capacity()) {
-    text_.reserve(std::max(need, 2 * text_.capacity()), static_cast<size_t>(used_));
-  }
+  text_.grow(static_cast<size_t>(used_ + n), static_cast<size_t>(used_));
   return text_.data() + used_;
 }
 

@@ -153,8 +153,7 @@ void LineWriter::reserve(qsizetype bytes) {
 }
 
 char* LineWriter::room(qsizetype maxBytes) {
-  const auto need = static_cast<size_t>(used_ + maxBytes);
-  if (need > out_.capacity()) out_.reserve(std::max(need, 2 * out_.capacity()), used_);
+  out_.grow(static_cast<size_t>(used_ + maxBytes), static_cast<size_t>(used_));
   return out_.data() + used_;
 }
 
