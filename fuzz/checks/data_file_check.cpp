@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
+#include <utility>
 
 #include "fuzz_checks.h"
 #include "record_store/file_contents.h"
@@ -92,7 +93,7 @@ QString checkTable(const FileContents& contents) {
 
 QString checkDataFile(QByteArrayView bytes) {
   FileContents first;
-  const QString refused = loadContents(bytes.toByteArray(), first);
+  const QString refused = loadContents(bytes, first);
   if (QString fault = checkTable(first); !fault.isEmpty()) return fault;
   if (!refused.isEmpty()) {
     // The store never saves over a file it refused; nothing of it may reach the table.
@@ -104,6 +105,12 @@ QString checkDataFile(QByteArrayView bytes) {
 
   const QByteArray save1 = first.write(-1, QString());
   if (!isValidUtf8(save1)) return QStringLiteral("the rewrite is not UTF-8");
+  // The lines copied from the file are the ones the writer would build from the table.
+  const QByteArrayView source = std::exchange(first.source, {});
+  if (first.write(-1, QString()) != save1) {
+    return QStringLiteral("a line copied from the file differs from the one written");
+  }
+  first.source = source;
   const QStringList written = writtenLines(save1);
   if (QString fault = firstDifference(expectedLines(bytes), written); !fault.isEmpty()) {
     return QStringLiteral("first rewrite: ") + fault;

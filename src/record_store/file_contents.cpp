@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -38,12 +40,7 @@ void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& recor
   for (const auto* lines : {&records, &kept}) {
     for (QByteArrayView line : *lines) {
       if (utf8) {
-        char* p = writer.room(line.size() + 2);
-        std::memcpy(p, line.data(), static_cast<size_t>(line.size()));
-        p += line.size();
-        *p++ = '\r';
-        *p++ = '\n';
-        writer.done(p);
+        writer.appendBytesLine(line);
       } else {
         writer.appendLine(decoder.decode(line));
       }
@@ -69,6 +66,7 @@ void FileContents::reset() {
   verbatim.clear();
   placeholder = false;
   limitReached = false;
+  source = {};
 }
 
 QByteArray FileContents::write(int skippedRow, const QString& appendedLine) const {
@@ -85,6 +83,9 @@ void FileContents::write(LineWriter& out, int skippedRow, const QString& appende
     const auto whole = verbatim.constFind(row);
     if (whole != verbatim.cend()) {
       out.appendLine(*whole);
+    } else if (const LineSpan line = table.line(row);
+               line.size > 0 && line.at + line.size <= source.size()) {
+      out.appendBytesLine(source.sliced(line.at, line.size));
     } else {
       table.writeRecordLine(out, row);
     }
@@ -93,14 +94,25 @@ void FileContents::write(LineWriter& out, int skippedRow, const QString& appende
   if (!appendedLine.isNull()) out.appendLine(appendedLine);
 }
 
-QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayView& bytes) {
-  bytes = {};
-  const QFileInfo info(path);
+namespace {
+
+// Opens a data file for reading; why it cannot be, or empty. A missing file is not opened and
+// reads as empty.
+QString openDataFile(QFile& file) {
+  const QFileInfo info(file.fileName());
   if (!info.exists()) return {};  // no file yet: an empty address book
   if (info.isDir()) return QStringLiteral("it is a folder");
   if (!info.isFile()) return QStringLiteral("it is not an ordinary file");
-  QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return file.errorString();
+  return {};
+}
+
+}  // namespace
+
+QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayView& bytes) {
+  bytes = {};
+  QFile file(path);
+  if (QString reason = openDataFile(file); !file.isOpen()) return reason;
   // Read to the end, however the file grows meanwhile.
   size_t used = 0;
   buffer.reserve(static_cast<size_t>(std::max<qint64>(file.size(), 0)) + 1, 0);
@@ -116,11 +128,36 @@ QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayVi
   return {};
 }
 
+QString compareDataFile(const QString& path, QByteArrayView bytes, bool& same) {
+  same = false;
+  QFile file(path);
+  if (QString reason = openDataFile(file); !file.isOpen()) {
+    same = reason.isEmpty() && bytes.isEmpty();
+    return reason;
+  }
+  constexpr qsizetype kPiece = 1 << 16;
+  const auto piece = std::make_unique<char[]>(kPiece);
+  qsizetype compared = 0;
+  for (;;) {
+    const qint64 n = file.read(piece.get(), kPiece);
+    if (n < 0) return file.errorString();
+    if (n == 0) break;
+    if (n > bytes.size() - compared ||
+        std::memcmp(piece.get(), bytes.data() + compared, static_cast<size_t>(n)) != 0) {
+      return {};
+    }
+    compared += n;
+  }
+  same = compared == bytes.size();
+  return {};
+}
+
 QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile) {
   contents.reset();
   const bool utf8 = isValidUtf8(bytes);
   if (utf8 && bytes.startsWith(kUtf8Mark))
     bytes = bytes.sliced(kUtf8Mark.size());  // the writer writes none
+  contents.source = bytes;
 
   std::vector<QByteArrayView> lines = splitLines(bytes);
   // A byte-order mark at a line's start is left from files joined together: the line is read
@@ -167,7 +204,14 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
           table.addField(decoder.field(raw, line, 4 * kFieldWidth));
         }
       }
-      table.endRecord();
+      // A line the writer would write the same is copied by a rewrite instead.
+      LineSpan span;
+      const qsizetype at = line.data() - bytes.data();
+      if (read.canonical && (utf8 || read.ascii) && at <= std::numeric_limits<quint32>::max() &&
+          line.size() <= std::numeric_limits<quint16>::max()) {
+        span = {static_cast<quint32>(at), static_cast<quint16>(line.size())};
+      }
+      table.endRecord(span);
     }
   }
   sorting.join();

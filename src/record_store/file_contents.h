@@ -18,6 +18,10 @@ struct FileContents {
   QHash<int, QString> verbatim;  // rows whose line holds more than the table shows
   bool placeholder = false;      // the one blank row stands for a file without records
   bool limitReached = false;
+  // The bytes the table was read from. A rewrite copies from them every record whose line
+  // the writer would write the same, so the caller keeps them as they are until the contents
+  // are loaded again.
+  QByteArrayView source;
 
   // Empties everything; the table keeps its buffers for the next load.
   void reset();
@@ -32,9 +36,12 @@ struct FileContents {
 // reads as empty. A pipe or a device is not opened, since it would wait for a writer that
 // never comes.
 QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayView& bytes);
+// Whether a data file holds exactly the given bytes, read a piece at a time so that no second
+// copy of it is made; why it cannot be read, or empty. A missing file holds no bytes.
+QString compareDataFile(const QString& path, QByteArrayView bytes, bool& same);
 
 // Sorts the lines of a data file and loads them; the sorted lines go to the work file when
-// one is named. Why the bytes are not an address book, or empty: then contents holds only
+// one is named. The contents refer to the bytes (their source) from then on. Why the bytes are not an address book, or empty: then contents holds only
 // the blank row.
 QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile = {});
 

@@ -74,6 +74,7 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
 
   int count = 0;
   qsizetype pos = 0;
+  bool canonical = true;
   for (;;) {
     if (count == kFieldCount) return read;  // more than fourteen fields
     qsizetype start = pos;
@@ -85,9 +86,12 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
       if (close == size) return read;  // the quote is never closed
       value = line.sliced(start + 1, close - start - 1);
       end = close + 1;
+      canonical = canonical && start == pos && (end == size || line[end] == ',') &&
+                  (value.isEmpty() || (value.front() != ' ' && value.back() != ' '));
       while (end < size && line[end] == ' ') ++end;
       if (end < size && line[end] != ',') return read;  // words after the closing quote
     } else {
+      canonical = false;
       end = find(line, ',', start);
       value = line.sliced(start, end - start);
       if (find(value, '"', 0) < value.size())
@@ -101,6 +105,7 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
   }
   if (count != kFieldCount) return read;
   read.kind = LineKind::Record;
+  read.canonical = canonical && !read.cut;
   return read;
 }
 

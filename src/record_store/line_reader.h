@@ -32,6 +32,9 @@ struct ReadLine {
   bool control = false;
   // Nothing but ASCII: each byte is its own character in either encoding.
   bool ascii = false;
+  // Every field quoted, with nothing between the quotes and commas and no blank at either end
+  // of a value: as the writer writes the record, when it is not cut and the bytes are UTF-8.
+  bool canonical = false;
   // The raw values of a record, quotes removed, blanks after the value kept.
   std::array<QByteArrayView, kFieldCount> fields;
 };

@@ -71,14 +71,6 @@ WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
   }
 }
 
-RecordStore::Identity identityOf(const QString& reason, QByteArrayView bytes) {
-  if (!reason.isEmpty()) return {};
-  // Any seed but zero lets Qt use the processor's AES hash where there is one.
-  constexpr size_t kSeed = 0x9e3779b9;
-  return {true, bytes.size(),
-          qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), kSeed)};
-}
-
 }  // namespace
 
 QString RecordStore::fileStampOf(const QString& path) {
@@ -109,8 +101,8 @@ RecordStore::LoadResult RecordStore::SortFile() {
   QByteArrayView bytes;
   unreadable_ = readDataFile(DataFile, readBuffer_, bytes);
   loadedFrom_ = DataFile;
-  loaded_ = identityOf(unreadable_, bytes);
   if (!unreadable_.isEmpty()) bytes = {};
+  loaded_ = bytes;
   const QString refused = loadContents(bytes, *contents_, workFile_);
   if (unreadable_.isEmpty()) unreadable_ = refused;
 
@@ -131,14 +123,20 @@ std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appen
   // Other copies may share the file: the change is read, merged and written under the lock.
   QLockFile lock(lockFilePath(DataFile));
   if (auto error = lockDataFile(lock, DataFile)) return error;
-  QByteArrayView now;
-  const QString reason = readDataFile(DataFile, readBuffer_, now);
-  if (!reason.isEmpty()) return WriteError{DataFile, reason};
-  if (identityOf(reason, now) == loaded_) return finishSave(skippedRow, appendedLine, *contents_);
+  bool unchanged = false;
+  if (QString reason = compareDataFile(DataFile, loaded_, unchanged); !reason.isEmpty()) {
+    return WriteError{DataFile, reason};
+  }
+  if (unchanged) return finishSave(skippedRow, appendedLine, *contents_);
 
   // Another copy saved since this one loaded: apply this copy's one change to the file as it
   // is now. The row left out is found by the line it was written as; a row the other copy
   // already removed or changed is not there, and then nothing of theirs is removed.
+  PageBuffer<char> buffer;
+  QByteArrayView now;
+  if (QString reason = readDataFile(DataFile, buffer, now); !reason.isEmpty()) {
+    return WriteError{DataFile, reason};
+  }
   FileContents theirs;
   if (!loadContents(now, theirs).isEmpty()) {
     return WriteError{DataFile, QStringLiteral("it is no longer a text file")};

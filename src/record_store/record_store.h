@@ -76,15 +76,6 @@ class RecordStore {
   // The lock file of a data file.
   static QString lockFilePath(const QString& dataFile);
 
-  // What a load saw of the file: enough to tell whether another copy changed it since,
-  // however quickly.
-  struct Identity {
-    bool read = false;
-    qsizetype size = 0;
-    size_t hash = 0;
-    bool operator==(const Identity&) const = default;
-  };
-
   // The modification time of a file as FileStamp holds it; empty when there is no such file.
   static QString fileStampOf(const QString& path);
 
@@ -98,9 +89,11 @@ class RecordStore {
   std::unique_ptr<FileContents> contents_;
   QString unreadable_;  // why the last load could not read the file
   QString loadedFrom_;  // the file the last load read
-  Identity loaded_;
-  // Kept from one load or save to the next: a rewrite of 15000 records touches no new page.
+  // The bytes the last load read, kept unchanged until the next: a save tells by them whether
+  // another copy saved in between, and copies from them the lines it writes unchanged. The
+  // buffer is kept from one load to the next, so that a reload touches no new page.
   PageBuffer<char> readBuffer_;
+  QByteArrayView loaded_;
   LineWriter writer_;
 };
 

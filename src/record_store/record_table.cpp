@@ -122,9 +122,10 @@ void RecordTable::addAsciiField(QByteArrayView bytes) {
   used_ += kept.size();
 }
 
-void RecordTable::endRecord() {
+void RecordTable::endRecord(LineSpan line) {
   while (pendingFields_ < kFieldCount) addField({});
   pending_.start[kFieldCount] = static_cast<quint16>(used_ - pending_.begin);
+  pending_.line = line;
   rows_.push_back(pending_);
 }
 

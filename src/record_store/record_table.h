@@ -11,6 +11,13 @@
 
 namespace tavelin {
 
+// Where a record's line lies in the bytes it was read from, when writing the record gives
+// back exactly that line: then a rewrite copies it from there. Size 0: nowhere.
+struct LineSpan {
+  quint32 at = 0;
+  quint16 size = 0;
+};
+
 // The fourteen columns of records. A slot holds at most 80 characters and reads as its
 // text padded with spaces to 80; the table keeps the text without the trailing spaces, all
 // records in one buffer, so that 15000 records stay small and cost one allocation. Clearing
@@ -27,6 +34,10 @@ class RecordTable {
   QString slot(int row, int field) const;
   // The data-file line for the row, ended, onto a file being written.
   void writeRecordLine(LineWriter& out, int row) const;
+  // Where the row's line lies in the bytes it was read from (see LineSpan).
+  LineSpan line(int row) const {
+    return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].line : LineSpan{};
+  }
   // The same line on its own, without its end.
   QString BuildRecordLine(int row) const;
 
@@ -44,12 +55,13 @@ class RecordTable {
   void addField(QStringView text);
   // The same for a field of plain ASCII bytes, which are their own characters.
   void addAsciiField(QByteArrayView bytes);
-  void endRecord();
+  void endRecord(LineSpan line = {});
 
  private:
   struct Row {
     qsizetype begin = 0;                           // where the row's text starts in text_
     std::array<quint16, kFieldCount + 1> start{};  // field k is [start[k], start[k+1]) from there
+    LineSpan line;
   };
   QStringView rowText(const Row& r) const {
     return QStringView(text_.data() + r.begin, r.start[kFieldCount]);

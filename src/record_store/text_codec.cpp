@@ -175,6 +175,15 @@ void LineWriter::appendLine(QStringView line) {
   out_.data()[used_++] = '\n';
 }
 
+void LineWriter::appendBytesLine(QByteArrayView line) {
+  char* p = room(line.size() + 2);
+  std::memcpy(p, line.data(), static_cast<size_t>(line.size()));
+  p += line.size();
+  *p++ = '\r';
+  *p++ = '\n';
+  done(p);
+}
+
 QByteArray LineWriter::take() {
   QByteArray bytes(out_.data(), used_);
   used_ = 0;

@@ -51,6 +51,7 @@ class LineWriter {
   void reserve(qsizetype bytes);
   void append(QStringView text);      // part of a line
   void appendLine(QStringView line);  // the rest of a line, and its end
+  void appendBytesLine(QByteArrayView line);  // a line already encoded, and its end
   QByteArray take();
   // The bytes written so far, and a new start that keeps the room for more.
   QByteArrayView written() const { return QByteArrayView(out_.data(), used_); }
