@@ -25,32 +25,39 @@ bool startsWithWideMark(QByteArrayView bytes) {
 
 // The work file is a by-product of the load, which reads the sorted lines from memory: a
 // plain write will do, through one small buffer, so that no copy of the whole file is made.
+// It is written over in place and then cut to its new length: emptying it first would make
+// the system drop its pages and write them out before the same bytes come again.
 void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& records,
                    const std::vector<QByteArrayView>& kept, bool utf8) {
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return;
-  // A missing or empty address book still reads as one empty line.
+  if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) return;
+  qint64 size = 0;
+  const auto put = [&file, &size](QByteArrayView bytes) {
+    const qint64 n = file.write(bytes.data(), bytes.size());
+    if (n > 0) size += n;
+  };
   if (records.empty() && kept.empty()) {
-    file.write("\r\n");
-    return;
-  }
-  constexpr qsizetype kChunk = 1 << 16;
-  LineWriter writer(kChunk + 4096);
-  LineDecoder decoder(false);
-  for (const auto* lines : {&records, &kept}) {
-    for (QByteArrayView line : *lines) {
-      if (utf8) {
-        writer.appendBytesLine(line);
-      } else {
-        writer.appendLine(decoder.decode(line));
-      }
-      if (writer.written().size() >= kChunk) {
-        file.write(writer.written().data(), writer.written().size());
-        writer.restart();
+    put("\r\n");  // a missing or empty address book still reads as one empty line
+  } else {
+    constexpr qsizetype kChunk = 1 << 16;
+    LineWriter writer(kChunk + 4096);
+    LineDecoder decoder(false);
+    for (const auto* lines : {&records, &kept}) {
+      for (QByteArrayView line : *lines) {
+        if (utf8) {
+          writer.appendBytesLine(line);
+        } else {
+          writer.appendLine(decoder.decode(line));
+        }
+        if (writer.written().size() >= kChunk) {
+          put(writer.written());
+          writer.restart();
+        }
       }
     }
+    put(writer.written());
   }
-  file.write(writer.written().data(), writer.written().size());
+  file.resize(size);
 }
 
 }  // namespace
