@@ -67,7 +67,10 @@ class RecordTable {
     return QStringView(text_.data() + r.begin, r.start[kFieldCount]);
   }
   // Where the next n units of text go; the caller adds them to used_.
-  char16_t* room(qsizetype n);
+  char16_t* room(qsizetype n) {
+    text_.grow(static_cast<size_t>(used_ + n), static_cast<size_t>(used_));
+    return text_.data() + used_;
+  }
   using Rows = std::vector<Row, PageAllocator<Row>>;
   Rows rows_;
   // The fields of every row one after another: used_ units, the rest room to come.
