@@ -6,11 +6,11 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "record_store/line_reader.h"
 #include "record_store/line_sort.h"
+#include "record_store/side_thread.h"
 #include "record_store/text_codec.h"
 
 namespace tavelin {
@@ -188,7 +188,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   // the records and the kept lines are then taken from that order, each in theirs (the same
   // order, since every two lines compare the same way whatever lies between them).
   std::vector<quint32> lineOrder;
-  std::jthread sorting(
+  SideThread sorting(
       [&lines, &lineOrder, utf8] { lineOrder = sortOrderIgnoringCase(lines, utf8); });
 
   LineDecoder decoder(utf8);
@@ -240,9 +240,9 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
     }
   }
   // The work file is written beside the rest of the load.
-  std::jthread writing;
+  SideThread writing;
   if (!workFile.isEmpty()) {
-    writing = std::jthread(
+    writing = SideThread(
         [&workFile, &sorted, &kept, utf8] { writeWorkFile(workFile, sorted, kept, utf8); });
   }
 
@@ -265,7 +265,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
   contents.limitReached = table.rowCount() >= kRecordLimit;
-  if (writing.joinable()) writing.join();
+  writing.join();
   return refused;
 }
 

@@ -1,8 +1,12 @@
+#include <sched.h>
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <thread>
+
 #include "record_store/line_reader.h"
 #include "record_store/line_sort.h"
+#include "record_store/side_thread.h"
 #include "store_files.h"
 
 using namespace tavelin;
@@ -31,6 +35,7 @@ class RecordStoreTest : public QObject {
   void sortOfLinesMostlyInOrder();
   void missingFileAndWriters();
   void recordLimitKeepsEveryRecord();
+  void sideThread();
 };
 
 void RecordStoreTest::fieldsAndLines() {
@@ -211,6 +216,42 @@ void RecordStoreTest::recordLimitKeepsEveryRecord() {
   lines.removeLast();
   writeFile(kDataFileName, fileOf(lines));
   QVERIFY(!f.store.SortFile().limitReached);
+}
+
+// Work beside the caller runs once, on another thread where another processor may take it,
+// and in the caller where none can; it is done when joined or replaced.
+void RecordStoreTest::sideThread() {
+  struct Runs {
+    int first = 0, second = 0;
+    std::thread::id by;
+  };
+  const auto run = [](Runs& r) {
+    SideThread side([&r] {
+      ++r.first;
+      r.by = std::this_thread::get_id();
+    });
+    side = SideThread([&r] { ++r.second; });  // the first is joined before it is replaced
+    const int firstWhenReplaced = r.first;
+    side.join();
+    return firstWhenReplaced;
+  };
+  cpu_set_t all;
+  QCOMPARE(sched_getaffinity(0, sizeof all, &all), 0);
+  Runs elsewhere;
+  QCOMPARE(run(elsewhere), 1);
+  QCOMPARE(elsewhere.second, 1);
+  if (CPU_COUNT(&all) > 1) QVERIFY(elsewhere.by != std::this_thread::get_id());
+
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  QCOMPARE(sched_setaffinity(0, sizeof one, &one), 0);
+  Runs here;
+  const int firstWhenReplaced = run(here);
+  QCOMPARE(sched_setaffinity(0, sizeof all, &all), 0);
+  QCOMPARE(firstWhenReplaced, 1);
+  QCOMPARE(here.second, 1);
+  QCOMPARE(here.by, std::this_thread::get_id());
 }
 
 QTEST_GUILESS_MAIN(RecordStoreTest)
