@@ -18,8 +18,18 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 Sandbox::Sandbox(const QString& source, DataFile how) {
-  QDir().mkpath(fixedFolder(config.path()));
-  QDir::setCurrent(work.path());
+  const QString kept = qEnvironmentVariable("TAVELIN_BENCH_FOLDERS");
+  if (kept.isEmpty()) {
+    work_ = freshWork_.emplace().path();
+    config_ = freshConfig_.emplace().path();
+  } else {
+    work_ = kept + QStringLiteral("/work");
+    config_ = kept + QStringLiteral("/config");
+    QDir().mkpath(work_);
+  }
+  QDir().mkpath(fixedFolder(config_));
+  QDir::setCurrent(work_);
+  QFile::remove(kDataFileName);
   if (source.isEmpty()) {
     writeBytes(kDataFileName, sampleDataFile(kDefaultRecords));
   } else if (how == DataFile::Link) {

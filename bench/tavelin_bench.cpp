@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     const bool load = mode == QLatin1String("load");
     bench::Sandbox box(file,
                        load ? bench::Sandbox::DataFile::Link : bench::Sandbox::DataFile::Copy);
-    RecordStore store(workFilePath(box.config.path()));
+    RecordStore store(workFilePath(box.configPath()));
     if (load) {
       report("load", timeMs([&] { store.SortFile(); }));
       return 0;

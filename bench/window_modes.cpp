@@ -28,7 +28,7 @@ extern "C" Q_DECL_EXPORT int tavelin_bench_window(int argc, char** argv, const c
   const bool writes = bench::isActionMode(mode);
   bench::Sandbox box(file,
                      writes ? bench::Sandbox::DataFile::Copy : bench::Sandbox::DataFile::Link);
-  platform::FakePlatform platform(box.config.path());
+  platform::FakePlatform platform(box.configPath());
   if (mode == QLatin1String("startup")) {
     std::unique_ptr<main_window::Mainform> window;
     report("startup", timeMs([&] {
