@@ -10,13 +10,13 @@
 #include <QScreen>
 
 #include "attachments/attachments.h"
+#include "dialer/dialer.h"
 #include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
+#include "options/options_dialog.h"
 #include "output/clipboard_exchange.h"
 #include "output/printing.h"
-#include "dialer/dialer.h"
-#include "options/options_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
@@ -30,8 +30,10 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
     : QMainWindow(parent),
       platform_(platform),
       store_(workFilePath(platform.configRoot())),
-      MSComm1_(platform),
-      frmOptions_(std::make_unique<options::FrmOptions>()) {
+      MSComm1_(platform) {
+  // The address book is read while the window is built; Form_Load's SortFile takes it.
+  store_.Preload();
+  frmOptions_ = std::make_unique<options::FrmOptions>();
   setObjectName(QStringLiteral("Mainform"));
   store_.onLockWait = [this](bool waiting) { setBusy(waiting); };
   buildControls();

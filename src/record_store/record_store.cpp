@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "record_store/file_contents.h"
+#include "record_store/side_thread.h"
 
 namespace tavelin {
 namespace {
@@ -83,6 +84,16 @@ QString RecordStore::lockFilePath(const QString& dataFile) {
   return dataFile + QStringLiteral(".lock");
 }
 
+// A read of the data file made ahead of the first load, on its own buffer and contents.
+struct RecordStore::Preloaded {
+  QString dataFile;
+  PageBuffer<char> buffer;
+  QByteArrayView bytes;
+  FileContents contents;
+  QString unreadable;  // why it could not be read or loaded; empty when it was
+  SideThread reading;  // last: joined before the rest goes
+};
+
 RecordStore::RecordStore(QString workFile)
     : workFile_(std::move(workFile)), contents_(std::make_unique<FileContents>()) {}
 
@@ -98,17 +109,49 @@ QString RecordStore::BuildRecordLine(int row) const {
 
 RecordStore::LoadResult RecordStore::SortFile() {
   SkipWatch = true;
-  QByteArrayView bytes;
-  unreadable_ = readDataFile(DataFile, readBuffer_, bytes);
+  if (takePreloaded()) {
+    unreadable_.clear();
+  } else {
+    QByteArrayView bytes;
+    unreadable_ = readDataFile(DataFile, readBuffer_, bytes);
+    if (!unreadable_.isEmpty()) bytes = {};
+    loaded_ = bytes;
+    const QString refused = loadContents(bytes, *contents_, workFile_);
+    if (unreadable_.isEmpty()) unreadable_ = refused;
+  }
   loadedFrom_ = DataFile;
-  if (!unreadable_.isEmpty()) bytes = {};
-  loaded_ = bytes;
-  const QString refused = loadContents(bytes, *contents_, workFile_);
-  if (unreadable_.isEmpty()) unreadable_ = refused;
 
   const QString stamp = fileStampOf(kDataFileName);
   if (!stamp.isEmpty()) FileStamp = stamp;
   return {contents_->limitReached, unreadable_};
+}
+
+void RecordStore::Preload() {
+  if (preloaded_ || !QFileInfo(QFileInfo(workFile_).path()).isDir()) return;
+  preloaded_ = std::make_unique<Preloaded>();
+  Preloaded* ahead = preloaded_.get();
+  ahead->dataFile = DataFile;
+  ahead->reading = SideThread([ahead, workFile = workFile_] {
+    ahead->unreadable = readDataFile(ahead->dataFile, ahead->buffer, ahead->bytes);
+    if (ahead->unreadable.isEmpty()) {
+      ahead->unreadable = loadContents(ahead->bytes, ahead->contents, workFile);
+    }
+  });
+}
+
+bool RecordStore::takePreloaded() {
+  if (!preloaded_) return false;
+  const std::unique_ptr<Preloaded> ahead = std::move(preloaded_);
+  ahead->reading.join();
+  if (ahead->dataFile != DataFile || !ahead->unreadable.isEmpty()) return false;
+  // Another copy may have saved since; then this load is done again from the file.
+  bool same = false;
+  if (!compareDataFile(DataFile, ahead->bytes, same).isEmpty() || !same) return false;
+  // The contents refer to the buffer's bytes, which stay where they are as it is moved.
+  readBuffer_ = std::move(ahead->buffer);
+  loaded_ = ahead->bytes;
+  *contents_ = std::move(ahead->contents);
+  return true;
 }
 
 std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {

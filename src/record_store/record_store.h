@@ -53,6 +53,10 @@ class RecordStore {
   // A file that cannot be read loads as one blank record, and no save writes over it (nor a
   // backup from it) until a load succeeds.
   LoadResult SortFile();
+  // Starts reading DataFile beside the caller while the window is being built. The next
+  // SortFile takes what was read when the file still holds exactly those bytes, and reads
+  // it itself otherwise. Nothing is read ahead where the work file's folder is not there yet.
+  void Preload();
 
   // Rewrites DataFile with every row but selectedRow, then the appended line when given.
   // Copies sharing the data file save one at a time, under a lock file beside it; when
@@ -80,6 +84,9 @@ class RecordStore {
   static QString fileStampOf(const QString& path);
 
  private:
+  struct Preloaded;
+  // Takes over the contents read ahead, when they still stand for the file.
+  bool takePreloaded();
   std::optional<WriteError> save(int skippedRow, const QString& appendedLine);
   std::optional<WriteError> lockDataFile(QLockFile& lock, const QString& dataFile);
   std::optional<WriteError> finishSave(int skippedRow, const QString& appendedLine,
@@ -94,6 +101,7 @@ class RecordStore {
   // buffer is kept from one load to the next, so that a reload touches no new page.
   PageBuffer<char> readBuffer_;
   QByteArrayView loaded_;
+  std::unique_ptr<Preloaded> preloaded_;
   LineWriter writer_;
 };
 

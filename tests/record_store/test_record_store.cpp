@@ -36,6 +36,7 @@ class RecordStoreTest : public QObject {
   void missingFileAndWriters();
   void recordLimitKeepsEveryRecord();
   void sideThread();
+  void preloadTakenOnlyWhileTheFileIsUnchanged();
 };
 
 void RecordStoreTest::fieldsAndLines() {
@@ -216,6 +217,40 @@ void RecordStoreTest::recordLimitKeepsEveryRecord() {
   lines.removeLast();
   writeFile(kDataFileName, fileOf(lines));
   QVERIFY(!f.store.SortFile().limitReached);
+}
+
+// A read ahead stands for the file only while it holds the same bytes: a change of another
+// copy in between, even one of the same length, is what the load shows.
+void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
+  StoreFixture f;
+  const QString workFile = workFilePath(f.env.configRoot());
+  writeFile(kDataFileName, fileOf({record("Cleo"), record("Ann")}));
+  f.store.Preload();
+  QVERIFY(!f.store.SortFile().limitReached);
+  QCOMPARE(f.names(), (QStringList{"Ann", "Cleo"}));
+  QCOMPARE(readFile(workFile), fileOf({record("Ann"), record("Cleo")}));
+  QVERIFY(!f.store.SaveAll(record("Bram")));  // saves from the bytes read ahead
+  QCOMPARE(readFile(kDataFileName), fileOf({record("Ann"), record("Cleo"), record("Bram")}));
+
+  f.store.Preload();
+  QTest::qWait(50);  // the read ahead is done before the file changes
+  writeFile(kDataFileName, fileOf({record("Dirk"), record("Ann"), record("Cleo")}));
+  f.store.SortFile();
+  QCOMPARE(f.names(), (QStringList{"Ann", "Cleo", "Dirk"}));
+  QCOMPARE(readFile(workFile), fileOf({record("Ann"), record("Cleo"), record("Dirk")}));
+
+  f.store.Preload();
+  QTest::qWait(50);
+  writeFile(kDataFileName, fileOf({record("Dirk"), record("Ann"), record("Eva!")}));
+  f.store.SortFile();
+  QCOMPARE(f.names(), (QStringList{"Ann", "Dirk", "Eva!"}));
+
+  // A file that cannot be read is reported as ever; nothing is saved over it.
+  f.store.Preload();
+  QTest::qWait(50);
+  writeFile(kDataFileName, QByteArray("\xff\xfe\x41\x00"));
+  QCOMPARE(f.store.SortFile().unreadable, QStringLiteral("it is not a text file"));
+  QVERIFY(f.store.SaveAll(record("Bram")));
 }
 
 // Work beside the caller runs once, on another thread where another processor may take it,
