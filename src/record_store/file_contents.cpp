@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <latch>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -23,12 +24,13 @@ bool startsWithWideMark(QByteArrayView bytes) {
   return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
 }
 
-// The work file is a by-product of the load, which reads the sorted lines from memory: a
-// plain write will do, through one small buffer, so that no copy of the whole file is made.
-// It is written over in place and then cut to its new length: emptying it first would make
-// the system drop its pages and write them out before the same bytes come again.
-void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& records,
-                   const std::vector<QByteArrayView>& kept, bool utf8) {
+// The work file holds the file's lines in sorted order. It is a by-product of the load, which
+// reads the lines from memory: a plain write will do, through one small buffer, so that no
+// copy of the whole file is made. It is written over in place and then cut to its new
+// length: emptying it first would make the system drop its pages and write them out before
+// the same bytes come again.
+void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& lines,
+                   const std::vector<quint32>& order, bool utf8) {
   QFile file(path);
   if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) return;
   qint64 size = 0;
@@ -36,23 +38,24 @@ void writeWorkFile(const QString& path, const std::vector<QByteArrayView>& recor
     const qint64 n = file.write(bytes.data(), bytes.size());
     if (n > 0) size += n;
   };
-  if (records.empty() && kept.empty()) {
+  if (order.empty()) {
     put("\r\n");  // a missing or empty address book still reads as one empty line
   } else {
     constexpr qsizetype kChunk = 1 << 16;
+    constexpr size_t kAhead = 8;  // lines in sort order lie all over the file: fetch ahead
     LineWriter writer(kChunk + 4096);
     LineDecoder decoder(false);
-    for (const auto* lines : {&records, &kept}) {
-      for (QByteArrayView line : *lines) {
-        if (utf8) {
-          writer.appendBytesLine(line);
-        } else {
-          writer.appendLine(decoder.decode(line));
-        }
-        if (writer.written().size() >= kChunk) {
-          put(writer.written());
-          writer.restart();
-        }
+    for (size_t k = 0; k < order.size(); ++k) {
+      if (k + kAhead < order.size()) __builtin_prefetch(lines[order[k + kAhead]].data());
+      const QByteArrayView line = lines[order[k]];
+      if (utf8) {
+        writer.appendBytesLine(line);
+      } else {
+        writer.appendLine(decoder.decode(line));
+      }
+      if (writer.written().size() >= kChunk) {
+        put(writer.written());
+        writer.restart();
       }
     }
     put(writer.written());
@@ -187,9 +190,14 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   // The sort runs beside the reading, on the other core: it puts every line in order, and
   // the records and the kept lines are then taken from that order, each in theirs (the same
   // order, since every two lines compare the same way whatever lies between them).
+  // The same thread then writes the work file, while this one still reads.
   std::vector<quint32> lineOrder;
-  SideThread sorting(
-      [&lines, &lineOrder, utf8] { lineOrder = sortOrderIgnoringCase(lines, utf8); });
+  std::latch ordered(1);
+  SideThread sorting([&lines, &lineOrder, &ordered, &workFile, utf8] {
+    lineOrder = sortOrderIgnoringCase(lines, utf8);
+    ordered.count_down();
+    if (!workFile.isEmpty()) writeWorkFile(workFile, lines, lineOrder, utf8);
+  });
 
   LineDecoder decoder(utf8);
   quint32 records = 0;
@@ -221,7 +229,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
       table.endRecord(span);
     }
   }
-  sorting.join();
+  ordered.wait();
 
   QString refused;
   const bool notText = records == 0 && control;
@@ -239,13 +247,6 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
       kept.push_back(lines[i]);
     }
   }
-  // The work file is written beside the rest of the load.
-  SideThread writing;
-  if (!workFile.isEmpty()) {
-    writing = SideThread(
-        [&workFile, &sorted, &kept, utf8] { writeWorkFile(workFile, sorted, kept, utf8); });
-  }
-
   // The table holds the first records in order; the rest wait beside it.
   const size_t tabled = std::min<size_t>(records, kRecordLimit);
   table.reorder(order, tabled);
@@ -265,7 +266,9 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
   contents.limitReached = table.rowCount() >= kRecordLimit;
-  writing.join();
+  sorting.join();
+  // Nothing of a file that is not text goes anywhere, the work file included.
+  if (notText && !workFile.isEmpty()) writeWorkFile(workFile, {}, {}, utf8);
   return refused;
 }
 
