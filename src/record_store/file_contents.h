@@ -41,8 +41,8 @@ QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayVi
 QString compareDataFile(const QString& path, QByteArrayView bytes, bool& same);
 
 // Sorts the lines of a data file and loads them; the sorted lines go to the work file when
-// one is named. The contents refer to the bytes (their source) from then on. Why the bytes are not an address book, or empty: then contents holds only
-// the blank row.
+// one is named. The contents refer to the bytes (their source) from then on. Why the bytes
+// are not an address book, or empty: then contents holds only the blank row.
 QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile = {});
 
 }  // namespace tavelin

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <memory>
 #include <utility>
 
 namespace tavelin {
@@ -21,25 +22,26 @@ void* SideThread::run(void* data) {
   return nullptr;
 }
 
-SideThread::SideThread(std::function<void()> work) : state_(new State{std::move(work)}) {
+SideThread::SideThread(std::function<void()> work) {
+  auto state = std::make_unique<State>(State{std::move(work)});
   pthread_attr_t attributes;
   bool started = false;
   if (pthread_attr_init(&attributes) == 0) {
-    cpu_set_t elsewhere;
     const int here = sched_getcpu();
-    if (sched_getaffinity(0, sizeof state_->allowed, &state_->allowed) == 0 && here >= 0) {
-      elsewhere = state_->allowed;
+    if (sched_getaffinity(0, sizeof state->allowed, &state->allowed) == 0 && here >= 0) {
+      cpu_set_t elsewhere = state->allowed;
       CPU_CLR(here, &elsewhere);
       if (CPU_COUNT(&elsewhere) > 0) {
         pthread_attr_setaffinity_np(&attributes, sizeof elsewhere, &elsewhere);
-        started = pthread_create(&state_->thread, &attributes, run, state_) == 0;
+        started = pthread_create(&state->thread, &attributes, run, state.get()) == 0;
       }
     }
     pthread_attr_destroy(&attributes);
   }
-  if (!started) {
-    state_->work();
-    delete std::exchange(state_, nullptr);
+  if (started) {
+    state_ = state.release();
+  } else {
+    state->work();
   }
 }
 
