@@ -40,6 +40,21 @@ void removeAbandonedNamelessLock(const QString& path) {
   if (isAbandonedNamelessLock(path)) QFile::remove(path);
 }
 
+// QLockFile clears a stale lock under a lock of its own, and a stale one of those under
+// another, so copies killed in turn can leave a chain of them; any of them can be nameless,
+// and that one holds up all above it. They are cleared from the deepest up.
+void removeAbandonedNamelessLocks(const QString& lockPath) {
+  constexpr int kDeepest = 16;
+  QStringList chain;
+  for (QString path = lockPath; chain.size() < kDeepest && QFileInfo::exists(path);
+       path += QStringLiteral(".rmlock")) {
+    chain << path;
+  }
+  for (auto level = chain.crbegin(); level != chain.crend(); ++level) {
+    removeAbandonedNamelessLock(*level);
+  }
+}
+
 // Takes the lock file of a data file within waitMs. QLockFile takes over at once a lock of a
 // copy that died on this machine, but not one without a readable name (the copy was killed
 // before it had written it): that is taken over once it is older than a live copy's could be.
@@ -51,9 +66,7 @@ bool takeLock(QLockFile& lock, int waitMs) {
       return true;
     }
     if (lock.error() != QLockFile::LockFailedError) return false;
-    // QLockFile clears a stale lock under a lock of its own, which can be left nameless too.
-    removeAbandonedNamelessLock(lock.fileName() + QStringLiteral(".rmlock"));
-    removeAbandonedNamelessLock(lock.fileName());
+    removeAbandonedNamelessLocks(lock.fileName());
     if (deadline.hasExpired()) return lock.tryLock(0);
   }
 }

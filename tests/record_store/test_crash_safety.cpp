@@ -4,6 +4,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <random>
@@ -38,7 +39,7 @@ bool age(const QString& path) {
 }
 
 // The lock file a save finds: one written by hand, new or two seconds old, or another copy's.
-enum class Lock { New, Old, Live, LiveOld, Dead, DeadRemovalLeft };
+enum class Lock { New, Old, Live, LiveOld, Dead, DeadRemovalLeft, DeadRemovalChain };
 
 }  // namespace
 
@@ -64,22 +65,24 @@ void CrashSafetyTest::killedSaves() {
   writeFile(kDataFileName, fileOf(lines));
   const QString added = record("Added Name", 1, "555-Name");
 
-  // The two contents a save can leave, as the store writes them; and how long a round takes.
+  // The two contents a save can leave, as the store writes them; and how long a save takes.
   RecordStore store(workFile);
-  QElapsedTimer round;
-  round.start();
+  QElapsedTimer save;
   store.SortFile();
+  save.start();
   QVERIFY(!store.SaveAll(added));
+  qint64 saveUs = save.nsecsElapsed() / 1000;
   const QByteArray withAdded = readFile(kDataFileName);
   store.SortFile();
+  save.restart();
   QVERIFY(!store.SaveRest(rowOf(store, u"Added Name"_qs)));
+  saveUs = std::max({saveUs, save.nsecsElapsed() / 1000, qint64{2000}});
   const QByteArray without = readFile(kDataFileName);
-  const qint64 roundMs = std::max<qint64>(round.elapsed(), 2);
   QCOMPARE(withAdded.size(), without.size() + added.toUtf8().size() + 2);
 
   std::mt19937 random(20261206);
-  // Kills fall anywhere in the first round of saves after the first load.
-  std::uniform_int_distribution<qint64> delayUs(0, roundMs * 1000);
+  // Kills fall anywhere in the first save after the first load.
+  std::uniform_int_distribution<qint64> delayUs(0, saveUs);
   const QDir folder(env.workDir());
   int kills = 0, inSave = 0;
   for (; kills < 200; ++kills) {
@@ -163,6 +166,10 @@ void CrashSafetyTest::lockFiles_data() {
   // while it cleared it.
   QTest::newRow("dead copy's, removal left")
       << Lock::DeadRemovalLeft << QByteArray() << 1000 << true;
+  // Copies killed in turn while each cleared the one before: a dead copy's removal lock under
+  // which a nameless one was left.
+  QTest::newRow("dead copy's, removal chain left")
+      << Lock::DeadRemovalChain << QByteArray() << 1000 << true;
 }
 
 void CrashSafetyTest::lockFiles() {
@@ -189,6 +196,11 @@ void CrashSafetyTest::lockFiles() {
   if (lock == Lock::DeadRemovalLeft) {
     writeFile(lockPath + u".rmlock"_qs, {});
     QVERIFY(age(lockPath + u".rmlock"_qs));
+  }
+  if (lock == Lock::DeadRemovalChain) {
+    QVERIFY(leaveLockOfDeadProcess(lockPath + u".rmlock"_qs));
+    writeFile(lockPath + u".rmlock.rmlock"_qs, {});
+    QVERIFY(age(lockPath + u".rmlock.rmlock"_qs));
   }
 
   store.lockWaitMs = waitMs;
