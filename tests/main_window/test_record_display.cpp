@@ -23,7 +23,6 @@ class RecordDisplayTest : public QObject {
   void keyboardNavigation();
   void boldMarksAndEsc();
   void search();
-  void attachmentMark();
 };
 
 void RecordDisplayTest::showsSelectedRecord() {
@@ -63,28 +62,34 @@ void RecordDisplayTest::showsSelectedRecord() {
   QVERIFY(!w.Editing);
 }
 
+// Keys move through the list; the page glyph is underlined while the shown record has a note.
 void RecordDisplayTest::keyboardNavigation() {
   test::MainformFixture f;
   f.writeDataFile({test::recordLine("anna"), test::recordLine("Bert"), test::recordLine("Bob"),
-                   test::recordLine("carl"), test::recordLine("1st Street Club")});
+                   test::recordLine("carl"), test::recordLine("1st Street Club"),
+                   test::recordLine("../etc/passwd")});
+  test::writeFile(f.env.workPath("Bert.ATA"), "note\r\n");
   auto& w = f.start();
-  QCOMPARE(f.listNames(), (QStringList{"1st Street Club", "anna", "Bert", "Bob", "carl"}));
+  QCOMPARE(f.listNames(),
+           (QStringList{"../etc/passwd", "1st Street Club", "anna", "Bert", "Bob", "carl"}));
   w.List1->setFocus();
   QTest::keyClick(w.List1, Qt::Key_Down);
-  QCOMPARE(w.Text[0]->text(), QStringLiteral("anna"));
+  QCOMPARE(w.Text[0]->text(), QStringLiteral("1st Street Club"));
   QTest::keyClick(w.List1, Qt::Key_End);
-  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 5/5"));
+  QCOMPARE(w.Frame2->title(), QStringLiteral("Record 6/6"));
   QTest::keyClick(w.List1, Qt::Key_Home);
+  QVERIFY(!w.Label13->font().underline());
 
   // The initial jumps to the next name after the selected one, wrapping, case ignored; no such
   // name: it stays.
-  for (const auto& [initial, name] : {std::pair{"b", "Bert"},
-                                      {"B", "Bob"},
-                                      {"b", "Bert"},
-                                      {"1", "1st Street Club"},
-                                      {"z", "1st Street Club"}}) {
+  for (const auto& [initial, name, note] : {std::tuple{"b", "Bert", true},
+                                            {"B", "Bob", false},
+                                            {"b", "Bert", true},
+                                            {"1", "1st Street Club", false},
+                                            {"z", "1st Street Club", false}}) {
     QTest::keyClicks(w.List1, initial);
     QCOMPARE(w.Text[0]->text(), QString(name));
+    QCOMPARE(w.Label13->font().underline(), note);
   }
 }
 
@@ -159,20 +164,6 @@ void RecordDisplayTest::search() {
     cancel ? w.NewSearch() : QTest::mouseClick(w.Command5, Qt::LeftButton);
     QVERIFY(w.SearchString.isEmpty() && w.Command5->text() == "Quit" && ended.count() == 0);
   }
-}
-
-void RecordDisplayTest::attachmentMark() {
-  test::MainformFixture f;
-  f.writeDataFile(
-      {test::recordLine("Ann Example"), test::recordLine("Bo"), test::recordLine("../etc/passwd")});
-  test::writeFile(f.env.workPath("Ann Example.ATA"), "note\r\n");
-  auto& w = f.start();
-  QCOMPARE(f.listNames(), (QStringList{"../etc/passwd", "Ann Example", "Bo"}));
-  QVERIFY(!w.Label13->font().underline());
-  w.List1->setListIndex(1);
-  QVERIFY(w.Label13->font().underline());
-  w.List1->setListIndex(2);
-  QVERIFY(!w.Label13->font().underline());
 }
 
 QTEST_MAIN(RecordDisplayTest)
