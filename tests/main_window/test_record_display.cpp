@@ -21,8 +21,7 @@ class RecordDisplayTest : public QObject {
  private Q_SLOTS:
   void showsSelectedRecord();
   void keyboardNavigation();
-  void boldMarksAndEsc();
-  void search();
+  void searchMarksAndEsc();
 };
 
 void RecordDisplayTest::showsSelectedRecord() {
@@ -93,34 +92,8 @@ void RecordDisplayTest::keyboardNavigation() {
   }
 }
 
-void RecordDisplayTest::boldMarksAndEsc() {
-  test::MainformFixture f;
-  f.writeDataFile(
-      {test::recordLine("Smith", "555", "js@smithy.org"), test::recordLine("Jones", "", "")});
-  auto& w = f.start();
-  // No search string: even empty fields stay regular.
-  QVERIFY(!bold(w.Text[0]) && !bold(w.Text[5]));
-
-  w.SearchString = QStringLiteral("Smi");
-  w.Command5->setText(QStringLiteral("Clear"));
-  w.List1->setListIndex(1);  // Smith sorts after Jones
-  QVERIFY(bold(w.Text[0]) && bold(w.Text[8]) && !bold(w.Text[4]));
-  w.List1->setListIndex(0);
-  for (const QLineEdit* box : w.Text) QVERIFY(!bold(box));
-
-  // Esc with a search string clears it and the marks; the second Esc ends the program.
-  w.List1->setListIndex(1);
-  QSignalSpy ended(&w, &main_window::Mainform::programEnded);
-  QTest::keyClick(w.List1, Qt::Key_Escape);
-  QVERIFY(w.SearchString.isEmpty());
-  QCOMPARE(w.Command5->text(), QStringLiteral("Quit"));
-  QVERIFY(!bold(w.Text[0]));
-  QCOMPARE(ended.count(), 0);
-  QTest::keyClick(w.List1, Qt::Key_Escape);
-  QCOMPARE(ended.count(), 1);
-}
-
-void RecordDisplayTest::search() {
+// The search, the fields it marks in bold, and the ways to clear it.
+void RecordDisplayTest::searchMarksAndEsc() {
   // Row 35 is the extra "Name 35", sorting first for want of a phone.
   QStringList lines = {"\"Name 35\"" + QString(",\"\"").repeated(12) + ",\"it's 'quoted'\""};
   for (int i = 0; i < 60; ++i) {
@@ -134,14 +107,17 @@ void RecordDisplayTest::search() {
   w.Timer1->stop();
   auto& dialogs = f.platform.fakeDialogs;
   const auto topRow = [&] { return w.List1->indexAt(QPoint(2, 2)).row(); };
+  QVERIFY(!bold(w.Text[5]));  // no search string: even empty fields stay regular
 
   // From row 0, any case, kept in proper case, shown at the top; no wrap; Check2 (on) clears.
   w.List1->setListIndex(20);
   dialogs.inputAnswers = {"sMITH"};
   QTest::mouseClick(w.Command8, Qt::LeftButton);
   QVERIFY(w.SearchString == "Smith" && f.listIndex() == 12 && topRow() == 12);
+  QVERIFY(bold(w.Text[8]) && !bold(w.Text[0]) && !bold(w.Text[4]));
   QTest::mouseClick(w.Command1, Qt::LeftButton);
   QVERIFY(f.listIndex() == 30 && topRow() == 30);
+  QVERIFY(bold(w.Text[4]) && !bold(w.Text[8]));
   w.menuItem("mnuNext")->trigger();
   QCOMPARE(dialogs.texts(), QStringList{"No (more) matching records found."});
   QVERIFY(f.listIndex() == 30 && w.SearchString.isEmpty() && w.Command5->text() == "Quit");
@@ -164,6 +140,16 @@ void RecordDisplayTest::search() {
     cancel ? w.NewSearch() : QTest::mouseClick(w.Command5, Qt::LeftButton);
     QVERIFY(w.SearchString.isEmpty() && w.Command5->text() == "Quit" && ended.count() == 0);
   }
+
+  // Esc with a search string clears it and the marks; the second Esc ends the program.
+  dialogs.inputAnswers = {"smith"};
+  w.NewSearch();
+  QVERIFY(f.listIndex() == 12 && bold(w.Text[8]));
+  QTest::keyClick(w.List1, Qt::Key_Escape);
+  QVERIFY(w.SearchString.isEmpty() && w.Command5->text() == "Quit" && !bold(w.Text[8]));
+  QCOMPARE(ended.count(), 0);
+  QTest::keyClick(w.List1, Qt::Key_Escape);
+  QCOMPARE(ended.count(), 1);
 }
 
 QTEST_MAIN(RecordDisplayTest)
