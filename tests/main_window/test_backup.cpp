@@ -55,10 +55,10 @@ void BackupTest::diskAndFileInformation() {
   w.Command9->click();
   QVERIFY(QFileInfo(f.env.workPath(kBackupFileName)).isFile());
   w.RestoreFile();
-  QCOMPARE(shown(f), QStringList({box("Could not find backup file!", Ok, Critical),
-                                  box(dialogs.shown.at(1).text, Ok, Exclamation,
-                                      "Info and backup warning"),
-                                  box("Could not find backup file!", Ok, Critical)}));
+  QCOMPARE(shown(f),
+           QStringList({box("Could not find backup file!", Ok, Critical),
+                        box(dialogs.shown.at(1).text, Ok, Exclamation, "Info and backup warning"),
+                        box("Could not find backup file!", Ok, Critical)}));
 
   // No, then Yes: the table is written in list order.
   dialogs.clear();
