@@ -1,15 +1,31 @@
 #include "record_store/line_reader.h"
 
+#include <bit>
 #include <cstring>
 
 namespace tavelin {
 namespace {
 
+// The next c at or after `from`, or the size. Values are short: eight bytes at a time in
+// place costs less than a call to memchr for each.
 qsizetype find(QByteArrayView line, char c, qsizetype from) {
   const qsizetype size = line.size();
-  if (from >= size) return size;
-  const void* hit = std::memchr(line.data() + from, c, static_cast<size_t>(size - from));
-  return hit ? static_cast<const char*>(hit) - line.data() : size;
+  const char* p = line.data();
+  constexpr quint64 kOnes = 0x0101010101010101ull;
+  const quint64 pattern = kOnes * static_cast<unsigned char>(c);
+  qsizetype i = from;
+  for (; i + 8 <= size; i += 8) {
+    quint64 w;
+    std::memcpy(&w, p + i, 8);
+    w ^= pattern;  // a zero byte where c is
+    // The lowest flagged byte is the first zero byte: a false flag only follows a true one.
+    const quint64 zero = (w - kOnes) & ~w & (kOnes << 7);
+    if (zero != 0) return i + std::countr_zero(zero) / 8;
+  }
+  for (; i < size; ++i) {
+    if (p[i] == c) return i;
+  }
+  return size;
 }
 
 // Whether a byte below the blank other than the tab occurs, and else whether every byte is

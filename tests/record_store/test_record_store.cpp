@@ -62,6 +62,13 @@ void RecordStoreTest::fieldsAndLines() {
       {"a\"b,,,,,,,,,,,,,", "(kept)"},
       {QByteArray("\"a\0\",,,,,,,,,,,,,", 17), "(kept)"}};
   for (const auto& [line, fields] : lines) QCOMPARE(fieldsOf(line), fields);
+  // The quote or comma that ends a field is found wherever it falls, the next field's too.
+  for (int n = 0; n < 24; ++n) {
+    const QByteArray value(n, 'v');
+    const QString expected = QString::fromLatin1(value) + "|x" + QString(12, QLatin1Char('|'));
+    QCOMPARE(fieldsOf(record(value, 1, "x")), expected);
+    QCOMPARE(fieldsOf(QByteArray(value + ",x,,,,,,,,,,,,")), expected);
+  }
 
   FieldTexts typed;
   typed[0] = QStringLiteral("  Ann \"A\" ");
