@@ -81,8 +81,11 @@ void CrashSafetyTest::killedSaves() {
   QCOMPARE(withAdded.size(), without.size() + added.toUtf8().size() + 2);
 
   std::mt19937 random(20261206);
-  // Kills fall anywhere in the first save after the first load.
-  std::uniform_int_distribution<qint64> delayUs(0, saveUs);
+  // Kills fall anywhere in the first save after the first load. How long that save takes in
+  // the copy that is killed moves with the machine's load, so the range of delays follows
+  // what the kills so far found: a little longer after one inside the save, shorter after
+  // one that came when it was over.
+  qint64 rangeUs = saveUs;
   const QDir folder(env.workDir());
   int kills = 0, inSave = 0;
   for (; kills < 200; ++kills) {
@@ -90,11 +93,14 @@ void CrashSafetyTest::killedSaves() {
     looper.setWorkingDirectory(env.workDir());
     looper.start(QStringLiteral(SAVE_LOOPER), {workFile, added});
     QVERIFY2(looper.waitForReadyRead(30000), qPrintable(looper.readAllStandardError()));
-    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<qint64>(0, rangeUs)(random)));
     looper.kill();
     QVERIFY(looper.waitForFinished(30000));
     QVERIFY2(looper.exitStatus() == QProcess::CrashExit, looper.readAllStandardError().data());
-    inSave += looper.readAllStandardOutput().endsWith("saving\n");
+    const bool hit = looper.readAllStandardOutput().endsWith("saving\n");
+    inSave += hit;
+    rangeUs = hit ? rangeUs * 21 / 20 : std::max<qint64>(rangeUs * 9 / 10, 200);
 
     const QByteArray now = readFile(kDataFileName);
     QVERIFY2(now == without || now == withAdded,
