@@ -58,11 +58,8 @@ void Mainform::BackupFile() {
     return;
   }
   // The backup is written from the table, through the same writer as the data file.
-  store_.DataFile = kBackupFileName;
-  const std::optional<WriteError> error = store_.SaveAll();
-  store_.DataFile = kDataFileName;
-  if (error) {
-    reportWriteError(*error);
+  if (const SaveResult written = store_.WriteBackup(kBackupFileName); !written) {
+    reportWriteError(written.error());
   } else {
     platform::showMessage(
         platform_.dialogs(),
@@ -86,13 +83,13 @@ void Mainform::RestoreFile() {
     List1->setFocus();
     return;
   }
-  if (const auto error = store_.RestoreFrom(kBackupFileName)) {
-    reportWriteError(*error);  // nothing was replaced: the window still shows the data file
+  if (const SaveResult restored = store_.RestoreFrom(kBackupFileName); !restored) {
+    reportWriteError(
+        restored.error());  // nothing was replaced: the window still shows the data file
     List1->setFocus();
     return;
   }
   SortFile();
-  store_.SkipWatch = true;
   List1->setListIndex(0);
   platform::showMessage(
       platform_.dialogs(),
@@ -138,9 +135,8 @@ void Mainform::mnuRA_Click() {
 
   const QString copy = floppyCopy(platform_);
   const std::optional<qint64> length = backup::appendProbe(copy);
-  if (length.value_or(0) != 0 && !store_.RestoreFrom(copy)) {
+  if (length.value_or(0) != 0 && store_.RestoreFrom(copy)) {
     SortFile();
-    store_.SkipWatch = true;
     List1->setListIndex(0);
     waiting.release();
     platform::showMessage(
@@ -160,12 +156,9 @@ void Mainform::mnuRA_Click() {
   const bool readable = backup::isReadableFile(kDataFileName);
   SortFile();
   if (readable) {
-    store_.DataFile = kDataFileName;
-    if (const auto error = store_.SaveAll()) {
-      reportWriteError(*error);
-    } else {
-      // Our own rewrite is no other user's change.
-      store_.FileStamp = RecordStore::fileStampOf(kDataFileName);
+    // Our own rewrite is no other user's change.
+    if (const SaveResult written = store_.WriteBack(); !written) {
+      reportWriteError(written.error());
     }
   }
   List1->setListIndex(0);
@@ -174,7 +167,7 @@ void Mainform::mnuRA_Click() {
 
 void Mainform::ShowFileInfo() {
   const backup::FileInfoReport report = backup::buildFileInfoReport(
-      backup::gatherFileInfo(store_.DataFile, SearchString, listModel_->rowCount()));
+      backup::gatherFileInfo(store_.dataFile(), SearchString, listModel_->rowCount()));
   if (report.upToDate) {
     platform::showMessage(platform_.dialogs(), report.text, Buttons::Ok, Icon::Information,
                           QStringLiteral("File information"));

@@ -23,16 +23,13 @@ void Mainform::createTimer2() {
 void Mainform::Timer2_Timer() {
   // A tick that comes while the report is still open would report the same change again.
   if (changeReportOpen_) return;
-  if (store_.SkipWatch) {
-    store_.SkipWatch = false;  // our own load or write: let this tick pass
-    return;
-  }
+  if (store_.takeSkipWatch()) return;  // our own load or write: let this tick pass
   if (Adding || Editing) return;
   if (!frmOptions_->chkMulti->isChecked()) return;
 
   // A missing file has no time: reported while an earlier load had one.
   const QString now = RecordStore::fileStampOf(kDataFileName);
-  if (now == store_.FileStamp) return;
+  if (now == store_.fileStamp()) return;
 
   const int row = List1->listIndex();
   changeReportOpen_ = true;
@@ -42,7 +39,6 @@ void Mainform::Timer2_Timer() {
   changeReportOpen_ = false;
   platform_.processEvents();
   SortFile();
-  store_.SkipWatch = true;
   List1->setListIndex(row);  // the same row number; none when the list got shorter
   List1->setFocus();
 }

@@ -88,8 +88,9 @@ void Mainform::EditRecord() {
 
   // The edited record replaces the selected one in the same write; a failed write changes
   // nothing, and the typed fields stay for another try.
-  if (const auto error = store_.SaveRest(row, BuildLineFromFields(typedFields(*this)))) {
-    reportWriteError(*error);
+  if (const SaveResult saved = store_.SaveRest(row, BuildLineFromFields(typedFields(*this)));
+      !saved) {
+    reportWriteError(saved.error());
     return;
   }
   SortFile();
@@ -139,8 +140,8 @@ void Mainform::AddRecord() {
     List1->setFocus();
   } else {
     const int row = List1->listIndex();
-    if (const auto error = store_.SaveAll(BuildLineFromFields(typedFields(*this)))) {
-      reportWriteError(*error);  // still adding, with everything typed
+    if (const SaveResult saved = store_.SaveAll(BuildLineFromFields(typedFields(*this))); !saved) {
+      reportWriteError(saved.error());  // still adding, with everything typed
       return;
     }
     SortFile();
@@ -172,8 +173,8 @@ void Mainform::DeleteRecord() {
   }
   const std::optional<QString> attachment = attachments::attachmentFileName(Text[0]->text());
   const int row = List1->listIndex();
-  if (const auto error = store_.SaveRest(row)) {
-    reportWriteError(*error);  // the record and its attachment stay
+  if (const SaveResult saved = store_.SaveRest(row); !saved) {
+    reportWriteError(saved.error());  // the record and its attachment stay
     return;
   }
   // Only once the record is gone from the file may its attachment go.

@@ -35,7 +35,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   store_.Preload();
   frmOptions_ = std::make_unique<options::FrmOptions>();
   setObjectName(QStringLiteral("Mainform"));
-  store_.onLockWait = [this](bool waiting) { setBusy(waiting); };
+  store_.setLockWaitObserver([this](bool waiting) { setBusy(waiting); });
   buildControls();
   buildMenus();
   connectControls();
@@ -67,7 +67,7 @@ void Mainform::SortFile() {
   const RecordStore::LoadResult result = store_.SortFile();
   listModel_->endReload();
   if (!result.unreadable.isEmpty()) {
-    const QString path = QDir::toNativeSeparators(QFileInfo(store_.DataFile).absoluteFilePath());
+    const QString path = QDir::toNativeSeparators(QFileInfo(store_.dataFile()).absoluteFilePath());
     platform::showMessage(platform_.dialogs(),
                           QStringLiteral("The address book \"%1\" could not be read (%2). Its "
                                          "records are not shown, and nothing will be written "

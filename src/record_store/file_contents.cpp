@@ -86,10 +86,19 @@ QByteArray FileContents::write(int skippedRow, const QString& appendedLine) cons
 }
 
 void FileContents::write(LineWriter& out, int skippedRow, const QString& appendedLine) const {
-  out.reserve(static_cast<qsizetype>(table.rowCount()) * 200);
+  Edits edits;
+  if (skippedRow >= 0) edits.skippedRows.push_back(skippedRow);
+  if (!appendedLine.isNull()) edits.appended << appendedLine;
+  write(out, edits);
+}
+
+void FileContents::write(LineWriter& out, const Edits& edits) const {
+  out.reserve((static_cast<qsizetype>(table.rowCount()) + edits.appended.size()) * 200);
+  auto skipped = edits.skippedRows.cbegin();
   // The blank row of a file without records is no record: it is never written.
   for (int row = placeholder ? 1 : 0; row < table.rowCount(); ++row) {
-    if (row == skippedRow) continue;
+    while (skipped != edits.skippedRows.cend() && *skipped < row) ++skipped;
+    if (skipped != edits.skippedRows.cend() && *skipped == row) continue;
     const auto whole = verbatim.constFind(row);
     if (whole != verbatim.cend()) {
       out.appendLine(*whole);
@@ -100,8 +109,13 @@ void FileContents::write(LineWriter& out, int skippedRow, const QString& appende
       table.writeRecordLine(out, row);
     }
   }
-  for (const QString& line : untabled) out.appendLine(line);
-  if (!appendedLine.isNull()) out.appendLine(appendedLine);
+  auto skippedKept = edits.skippedKept.cbegin();
+  for (int k = 0; k < untabled.size(); ++k) {
+    while (skippedKept != edits.skippedKept.cend() && *skippedKept < k) ++skippedKept;
+    if (skippedKept != edits.skippedKept.cend() && *skippedKept == k) continue;
+    out.appendLine(untabled[k]);
+  }
+  for (const QString& line : edits.appended) out.appendLine(line);
 }
 
 namespace {

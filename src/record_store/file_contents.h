@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "record_store/page_buffer.h"
 #include "record_store/record_table.h"
@@ -30,6 +31,15 @@ struct FileContents {
   // The file's bytes: every row but skippedRow, the kept lines, then the appended line.
   void write(LineWriter& out, int skippedRow, const QString& appendedLine) const;
   QByteArray write(int skippedRow, const QString& appendedLine) const;
+
+  // What a rewrite leaves out and adds: table rows and kept lines (both by position, in
+  // increasing order), and the lines written after all the others.
+  struct Edits {
+    std::vector<int> skippedRows;
+    std::vector<int> skippedKept;  // positions in untabled
+    QStringList appended;
+  };
+  void write(LineWriter& out, const Edits& edits) const;
 };
 
 // Reads a data file's bytes into the buffer; why it cannot be read, or empty. A missing file

@@ -120,7 +120,7 @@ Attempt onWindow(World& world, const WindowSave& s) {
   const auto shown = [&f, &w] {
     return f.listNames() + f.fieldTexts() +
            QStringList{w.Command2->text(), w.Command3->text(), w.Command4->text(),
-                       w.store().DataFile, QString::number(w.frmOptions().Check1->isChecked())};
+                       w.store().dataFile(), QString::number(w.frmOptions().Check1->isChecked())};
   };
   return {target, onDisk ? kDiskError : nativePath(target), [&w, s] { s.save(w); }, shown,
           &f.platform.fakeDialogs};

@@ -162,9 +162,9 @@ void RecordStoreTest::missingFileAndWriters() {
   f.store.SortFile();  // no file: one blank record, and no file is made
   QCOMPARE(f.names(), QStringList{QString()});
   QVERIFY(!QFile::exists(kDataFileName));
-  QVERIFY(f.store.FileStamp.isEmpty());
+  QVERIFY(f.store.fileStamp().isEmpty());
   // The blank row stands for no record: the first record added is the file's only line.
-  QVERIFY(!f.store.SaveAll(record("First")));
+  QVERIFY(f.store.SaveAll(record("First")));
   QCOMPARE(readFile(kDataFileName), fileOf({record("First")}));
 
   // SaveRest with row 4 selected writes the other nine in table order, trimmed, and the
@@ -176,33 +176,32 @@ void RecordStoreTest::missingFileAndWriters() {
   }
   writeFile(kDataFileName, fileOf(lines));
   f.store.SortFile();
-  QVERIFY(!f.store.FileStamp.isEmpty());
-  f.store.SkipWatch = false;
-  QVERIFY(!f.store.SaveRest(4, record("New")));
+  QVERIFY(!f.store.fileStamp().isEmpty());
+  f.store.takeSkipWatch();
+  QVERIFY(f.store.SaveRest(4, record("New")));
   QCOMPARE(readFile(kDataFileName), fileOf(expected << record("New")));
-  QVERIFY(f.store.SkipWatch);
+  QVERIFY(f.store.skipWatch());
 
   // Deleting the only record leaves an empty file, which loads as one blank record again.
   writeFile(kDataFileName, fileOf({record("Only")}));
   f.store.SortFile();
-  QVERIFY(!f.store.SaveRest(0));
+  QVERIFY(f.store.SaveRest(0));
   QCOMPARE(readFile(kDataFileName), QByteArray());
   f.store.SortFile();
   QCOMPARE(f.names(), QStringList{QString()});
   // A file that vanishes keeps the last stamp.
-  const QString last = f.store.FileStamp;
+  const QString last = f.store.fileStamp();
   QFile::remove(kDataFileName);
   f.store.SortFile();
-  QCOMPARE(f.store.FileStamp, last);
+  QCOMPARE(f.store.fileStamp(), last);
 
   // A folder in the place of the file cannot be replaced by a file: nothing changes.
   writeFile(kDataFileName, fileOf({record("Ann"), record("Bram")}));
   f.store.SortFile();
-  f.store.DataFile = QStringLiteral("blocked");
   QVERIFY(QDir().mkpath(QStringLiteral("blocked")));
-  const auto error = f.store.SaveAll(record("Cleo"));
-  QVERIFY(error);
-  QCOMPARE(error->fileName, QStringLiteral("blocked"));
+  const SaveResult saved = f.store.WriteBackup(QStringLiteral("blocked"));
+  QVERIFY(!saved);
+  QCOMPARE(saved.error().fileName, QStringLiteral("blocked"));
   QVERIFY(QFileInfo(QStringLiteral("blocked")).isDir());
   QCOMPARE(f.store.rowCount(), 2);
   QCOMPARE(readFile(kDataFileName), fileOf({record("Ann"), record("Bram")}));
@@ -217,7 +216,7 @@ void RecordStoreTest::recordLimitKeepsEveryRecord() {
   QVERIFY(f.store.SortFile().limitReached);
   QCOMPARE(f.store.rowCount(), kRecordLimit);
   // The two records that did not fit are written back after the table's rows.
-  QVERIFY(!f.store.SaveAll());
+  QVERIFY(f.store.SaveAll());
   QCOMPARE(readFile(kDataFileName), fileOf(lines));
 
   lines.erase(lines.end() - 2, lines.end());
@@ -238,7 +237,7 @@ void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
   QVERIFY(!f.store.SortFile().limitReached);
   QCOMPARE(f.names(), (QStringList{"Ann", "Cleo"}));
   QCOMPARE(readFile(workFile), fileOf({record("Ann"), record("Cleo")}));
-  QVERIFY(!f.store.SaveAll(record("Bram")));  // saves from the bytes read ahead
+  QVERIFY(f.store.SaveAll(record("Bram")));  // saves from the bytes read ahead
   QCOMPARE(readFile(kDataFileName), fileOf({record("Ann"), record("Cleo"), record("Bram")}));
 
   f.store.Preload();
@@ -259,7 +258,7 @@ void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
   QTest::qWait(50);
   writeFile(kDataFileName, QByteArray("\xff\xfe\x41\x00"));
   QCOMPARE(f.store.SortFile().unreadable, QStringLiteral("it is not a text file"));
-  QVERIFY(f.store.SaveAll(record("Bram")));
+  QVERIFY(!f.store.SaveAll(record("Bram")));
 }
 
 // Work beside the caller runs once, on another thread where another processor may take it,
