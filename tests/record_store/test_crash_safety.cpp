@@ -184,7 +184,7 @@ void CrashSafetyTest::lockFiles() {
   QFETCH(int, waitMs);
   QFETCH(bool, taken);
   TestEnvironment env;
-  const QByteArray before = "\"A\"\r\n";
+  const QByteArray before = fileOf({record("A")});
   writeFile(kDataFileName, before);
   writeFile(kBackupFileName, "\"Backup\"\r\n");
   RecordStore store(env.configRoot() + u"/work.tmp"_qs);
@@ -217,7 +217,7 @@ void CrashSafetyTest::lockFiles() {
   const auto error = store.SaveAll(u"\"B\""_qs);
   if (taken) {
     QVERIFY2(!error, qPrintable(error ? error->reason : QString()));
-    QCOMPARE(readFile(kDataFileName), QByteArray("\"A\"\r\n\"B\"\r\n"));
+    QCOMPARE(readFile(kDataFileName), before + "\"B\"\r\n");
     QVERIFY(!QFileInfo::exists(lockPath));
     return;
   }
