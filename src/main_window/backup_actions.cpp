@@ -166,8 +166,10 @@ void Mainform::mnuRA_Click() {
 }
 
 void Mainform::ShowFileInfo() {
-  const backup::FileInfoReport report = backup::buildFileInfoReport(
-      backup::gatherFileInfo(store_.dataFile(), SearchString, listModel_->rowCount()));
+  backup::FileInfoValues values =
+      backup::gatherFileInfo(store_.dataFile(), SearchString, listModel_->rowCount());
+  values.keptLines = store_.keptLineCount();
+  const backup::FileInfoReport report = backup::buildFileInfoReport(values);
   if (report.upToDate) {
     platform::showMessage(platform_.dialogs(), report.text, Buttons::Ok, Icon::Information,
                           QStringLiteral("File information"));

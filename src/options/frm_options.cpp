@@ -118,8 +118,10 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   Label3 = place<QLabel>(Frame2, "Label3", QStringLiteral("Speaker volume"),
                          twips(1680, 360, 1212, 252));
   cboVol = placeCombo(Frame2, "cboVol", Label3, twips(1680, 600, 1092, 288));
+  // In line with the labels beside it: higher up, the caption would sit on the border of the
+  // frame around it, which this style draws below its own caption.
   Frame3 =
-      place<QGroupBox>(Frame2, "Frame3", QStringLiteral("Dialing"), twips(3240, 240, 2532, 732));
+      place<QGroupBox>(Frame2, "Frame3", QStringLiteral("Dialing"), twips(3240, 360, 2532, 732));
   // Auto-exclusive buttons may both be clear, which is how the window starts.
   Option2 =
       place<QRadioButton>(Frame3, "Option2", QStringLiteral("&Pulse"), twips(240, 360, 1092, 192));

@@ -76,6 +76,7 @@ void FileContents::reset() {
   verbatim.clear();
   placeholder = false;
   limitReached = false;
+  keptLines = 0;
   source = {};
 }
 
@@ -198,6 +199,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   std::vector<bool> isKept(lines.size(), false);
   std::vector<bool> cut;  // the record's line holds more than the table shows
   bool control = false;
+  bool whole = false;  // a record of all fourteen fields
   RecordTable& table = contents.table;
   // The fields take no more UTF-16 units than the file takes bytes.
   table.reserve(static_cast<int>(std::max<size_t>(lines.size(), 1)), bytes.size());
@@ -219,6 +221,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
     const QByteArrayView line = lines[i];
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
+    whole = whole || read.count == kFieldCount;
     if (read.kind == LineKind::Kept) {
       isKept[i] = true;
     } else if (read.kind == LineKind::Record) {
@@ -246,23 +249,26 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   ordered.wait();
 
   QString refused;
-  const bool notText = records == 0 && control;
+  // Random bytes hold short pieces that read as a few fields: only a whole record shows a
+  // file of control characters to be an address book. Nothing of one that is not is taken.
+  const bool notText = !whole && control;
   if (notText) refused = QStringLiteral("it is not a text file");
   std::vector<quint32> order;  // table rows in sort order
   std::vector<QByteArrayView> sorted;
   std::vector<QByteArrayView> kept;
   order.reserve(records);
   sorted.reserve(records);
-  for (quint32 i : lineOrder) {
+  const std::vector<quint32> none;
+  for (quint32 i : notText ? none : lineOrder) {
     if (recordOf[i] != kNoRecord) {
       order.push_back(recordOf[i]);
       sorted.push_back(lines[i]);
-    } else if (isKept[i] && !notText) {
+    } else if (isKept[i]) {
       kept.push_back(lines[i]);
     }
   }
   // The table holds the first records in order; the rest wait beside it.
-  const size_t tabled = std::min<size_t>(records, kRecordLimit);
+  const size_t tabled = std::min<size_t>(order.size(), kRecordLimit);
   table.reorder(order, tabled);
   for (size_t i = 0; i < tabled; ++i) {
     if (cut[order[i]]) {
@@ -279,6 +285,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
     contents.untabled << decoder.decode(sorted[i]).toString();
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
+  contents.keptLines = static_cast<int>(kept.size());
   contents.limitReached = table.rowCount() >= kRecordLimit;
   sorting.join();
   // Nothing of a file that is not text goes anywhere, the work file included.

@@ -17,6 +17,7 @@ struct FileContents {
   RecordTable table;
   QStringList untabled;          // records past the limit, then the other lines, in sort order
   QHash<int, QString> verbatim;  // rows whose line holds more than the table shows
+  int keptLines = 0;             // of untabled, the lines that are no record
   bool placeholder = false;      // the one blank row stands for a file without records
   bool limitReached = false;
   // The bytes the table was read from. A rewrite copies from them every record whose line

@@ -109,6 +109,10 @@ const RecordTable& RecordStore::table() const {
   return contents_->table;
 }
 
+int RecordStore::keptLineCount() const {
+  return contents_->keptLines;
+}
+
 QString RecordStore::BuildRecordLine(int row) const {
   return contents_->table.BuildRecordLine(row);
 }

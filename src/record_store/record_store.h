@@ -55,6 +55,8 @@ class RecordStore {
 
   const RecordTable& table() const;
   int rowCount() const { return table().rowCount(); }
+  // How many lines of the file the last load read are no record (kept aside as they stand).
+  int keptLineCount() const;
 
   struct LoadResult {
     bool limitReached = false;  // the table is full: "Maximum number of records reached!"

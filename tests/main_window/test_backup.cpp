@@ -105,6 +105,17 @@ void BackupTest::diskAndFileInformation() {
   QCOMPARE(f.listNames(), kSorted);
   QCOMPARE(w.Text[0]->text(), QStringLiteral("Ann"));
   QVERIFY(!w.Editing && w.store().skipWatch());
+
+  // Lines of the data file that are no record, which the list never shows, are told of last.
+  test::writeFile(f.env.workPath(kDataFileName),
+                  fileBytes(kSorted) + "\"open\r\n" + QByteArray(20, ',') + "\r\n");
+  w.SortFile();
+  dialogs.clear();
+  w.Command9->click();
+  QVERIFY2(dialogs.shown.at(0).text.endsWith(
+               "\r\rWARNING: Backup does NOT match file!\r"
+               "2 lines of TAVELIN.FIL are no contacts; they are kept as they stand."),
+           qPrintable(dialogs.shown.at(0).text));
 }
 
 void BackupTest::floppy() {

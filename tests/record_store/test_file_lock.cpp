@@ -69,7 +69,7 @@ void FileLockTest::lockFiles() {
   QFETCH(int, waitMs);
   QFETCH(bool, taken);
   TestEnvironment env;
-  const QByteArray before = "\"A\"\r\n";
+  const QByteArray before = fileOf({record("A")});
   writeFile(kDataFileName, before);
   writeFile(kBackupFileName, "\"Backup\"\r\n");
   RecordStore store(env.configRoot() + u"/work.tmp"_qs);
@@ -102,7 +102,7 @@ void FileLockTest::lockFiles() {
   const SaveResult saved = store.SaveAll(u"\"B\""_qs);
   if (taken) {
     QVERIFY2(saved, qPrintable(saved ? QString() : saved.error().reason));
-    QCOMPARE(readFile(kDataFileName), QByteArray("\"A\"\r\n\"B\"\r\n"));
+    QCOMPARE(readFile(kDataFileName), before + "\"B\"\r\n");
     QVERIFY(!QFileInfo::exists(lockPath));
     return;
   }

@@ -151,16 +151,30 @@ void HostileFilesTest::loadsAndSavesAs_data() {
   };
   oddLines("empty lines", {"", "", "   "});
   oddLines("NUL bytes", {QByteArray(300, '\0')});
-  oddLines("unquoted, five fields", {"  Ned Plain  ,  Lane 14  ,, ,555 0114"});
   QByteArray twenty = "\"Aaron\"";
   for (int k = 1; k < 20; ++k) twenty += ",\"f" + QByteArray::number(k) + "\"";
   oddLines("twenty fields sorting first", {twenty});
-  oddLines("one field", {"\"Ida Single\""});
-  oddLines("five fields", {"\"Kai\",\"a\",\"b\",\"c\",\"d\""});
+  oddLines("fifteen fields", {"\"Kai\"" + QByteArray(",\"a\"").repeated(14)});
   oddLines("unclosed quote", {"\"Lou\",\"Lane 3\",\"555"});
   oddLines("words after inner quotes", {"\"Eve Open\",\"Lane 5,\"555 0105\",\"\"",
                                         "\"Gus \"the\" Third\"", "\"Hal\"Extra,\"Lane 8\"tail"});
-  oddLines("a 1 MB line", {QByteArray(1 << 20, 'z')});
+  oddLines("a 1 MB line", {QByteArray(1 << 20, 'z') + "\"z"});
+
+  // A line of fewer fields, typed by hand or cut off, is a record: the fields it lacks are
+  // empty, and the rewrite writes all fourteen. So is the last line, without its line end.
+  const QByteArray jose =
+      "\"Jos\xc3\xa9 Pe\xc3\xb1"
+      "a\"";
+  const QByteArray ned = "\"Ned Plain\",\"Lane 14\",\"\",\"\",\"555 0114\"";
+  const QByteArray empties = QByteArray(",\"\"").repeated(9);
+  QTest::newRow("short lines") << fileOf({rec("Cleo"), "\"Ida Single\"", rec("Ann"),
+                                          "Ned Plain , Lane 14,, ,555 0114"}) +
+                                      jose + ",\"Calle 1\""
+                               << QStringList{"Ann", "Cleo", "Ida Single",
+                                              QStringLiteral("Jos\u00e9 Pe\u00f1a"), "Ned Plain"}
+                               << fileOf({rec("Ann"), rec("Cleo"), record("Ida Single"),
+                                          record(jose.mid(1).chopped(1), 1, "Calle 1"),
+                                          ned + empties});
 
   const QByteArray mark = "\xef\xbb\xbf";
   QTest::newRow("byte-order mark") << mark + fileOf({rec("Zed"), rec("Ann")})
@@ -169,9 +183,9 @@ void HostileFilesTest::loadsAndSavesAs_data() {
   QTest::newRow("joined files") << fileOf({rec("Zed"), mark + rec("Ann"), mark})
                                 << QStringList{"Ann", "Zed"} << fileOf({rec("Ann"), rec("Zed")});
   // Windows-1252, an odd line included, comes back as the same text in UTF-8.
-  QTest::newRow("Windows-1252") << fileOf({rec("Ren\xe9"), "Zo\xeb, no quotes"})
+  QTest::newRow("Windows-1252") << fileOf({rec("Ren\xe9"), "Zo\xeb, \"no\" quotes"})
                                 << QStringList{QStringLiteral("Ren\u00e9")}
-                                << fileOf({rec("Ren\xc3\xa9"), "Zo\xc3\xab, no quotes"});
+                                << fileOf({rec("Ren\xc3\xa9"), "Zo\xc3\xab, \"no\" quotes"});
   // The table holds 80 characters a field, not bytes; a rewrite keeps what it did not show.
   const QByteArray longName = rec(QString(85, QChar(0xe9)).toUtf8());
   const QByteArray hugeName = rec(QByteArray(1 << 20, 'w') + " end");

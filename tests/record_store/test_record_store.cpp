@@ -14,15 +14,16 @@ using namespace tavelin::test;
 
 namespace {
 
-// The fields of a line joined by '|', " (cut)" after them when one runs past a slot; or the
-// line's kind when it is no record.
+// The fields of a line joined by '|', " (cut)" after them when one runs past a slot and the
+// number the line held when fewer than fourteen; or the line's kind when it is no record.
 QString fieldsOf(QByteArrayView line) {
   const ReadLine read = readLine(line, true);
   if (read.kind == LineKind::Blank) return QStringLiteral("(blank)");
   if (read.kind == LineKind::Kept) return QStringLiteral("(kept)");
   QStringList fields;
   for (QByteArrayView f : read.fields) fields << QString::fromUtf8(f);
-  return fields.join(QLatin1Char('|')) + (read.cut ? QStringLiteral(" (cut)") : QString());
+  return fields.join(QLatin1Char('|')) + (read.cut ? QStringLiteral(" (cut)") : QString()) +
+         (read.count < kFieldCount ? QStringLiteral(" [%1]").arg(read.count) : QString());
 }
 
 }  // namespace
@@ -41,8 +42,9 @@ class RecordStoreTest : public QObject {
 
 void RecordStoreTest::fieldsAndLines() {
   // Quoted fields end at the quote, blanks before a field are skipped, unquoted fields run to
-  // the comma; only a line of exactly fourteen fields that loses nothing but blanks is a
-  // record. A field is cut past 80 characters, not bytes, and blanks past 80 do not count.
+  // the comma; a line of up to fourteen fields that loses nothing but blanks is a record, the
+  // fields it lacks empty. A field is cut past 80 characters, not bytes, and blanks past 80 do
+  // not count.
   const QString e80(80, QChar(0xe9));
   const QString rest(13, QLatin1Char('|'));
   const std::pair<QByteArray, QString> lines[] = {
@@ -53,9 +55,16 @@ void RecordStoreTest::fieldsAndLines() {
       {record(e80.toUtf8()), e80 + rest},
       {record(e80.toUtf8() + "\xc3\xa9"), e80 + QChar(0xe9) + rest + " (cut)"},
       {record(e80.toUtf8() + "   "), e80 + "   " + rest},
-      {"\"Ida Single\"", "(kept)"},
-      {"a,b,c,d,e", "(kept)"},
+      {"\"Ida Single\"", "Ida Single" + rest + " [1]"},
+      {"a,b,c,d,e", "a|b|c|d|e" + QString(9, QLatin1Char('|')) + " [5]"},
+      {"\"Jo\",\"" + e80.toUtf8() + "\xc3\xa9\"",
+       "Jo|" + e80 + QChar(0xe9) + QString(12, QLatin1Char('|')) + " (cut) [2]"},
+      {",,,,,,,,,,,,,", QString(13, QLatin1Char('|'))},
+      {",,,,,,,,,,,,,,", "(kept)"},
       {",,,,,,,,,,,,,,,,,,,", "(kept)"},
+      {"\"Ida\",\"Lane\"tail", "(kept)"},
+      {"\"Ida\",\"Lane", "(kept)"},
+      {"\"Ida\",\"\x01\"", "(kept)"},
       {"\"Gus \"the\" Third\",,,,,,,,,,,,,", "(kept)"},
       {"\"Hal\"Extra,,,,,,,,,,,,,", "(kept)"},
       {"\"open,,,,,,,,,,,,,", "(kept)"},

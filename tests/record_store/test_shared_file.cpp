@@ -126,7 +126,7 @@ void SharedFileTest::changesAllSurvive() {
 // whole, is kept by the merge as it stands.
 void SharedFileTest::mergeKeepsLinesTheTableDidNotTake() {
   TwoCopies c({"Ann"});
-  const QByteArray odd = "note without quotes, 14 Lane";
+  const QByteArray odd = "note with \"quotes\", 14 Lane";
   const QByteArray longName = lineOf(QString(90, QLatin1Char('L')));
   writeFile(kDataFileName, fileOf({lineOf("Ann"), odd, longName}));
   QVERIFY(c.b.SaveAll(lineOf("Bram")));
