@@ -162,7 +162,7 @@ void ChangeSetTest::appliedInOneSave() {
 
 // Lines that are no record are taken out like records; of two equal lines, one goes.
 void ChangeSetTest::keptLinesAndTwins() {
-  const QString ann = lineOf("Ann"), bram = lineOf("Bram"), note = u"a note"_qs;
+  const QString ann = lineOf("Ann"), bram = lineOf("Bram"), note = u"\"a note"_qs;
   const ChangeSet set{{}, {{bram, lineOf("Bram", "2")}}, {ann, note}};
   for (const bool otherSaved : {false, true}) {
     TestEnvironment env;
