@@ -67,8 +67,8 @@ void BackupActions::RestoreFile() {
     return;
   }
   if (const SaveResult restored = store_.RestoreFrom(kBackupFileName); !restored) {
-    view_.reportWriteError(
-        restored.error());  // nothing was replaced: the window still shows the data file
+    // Nothing was replaced: the window still shows the data file.
+    view_.reportWriteError(restored.error());
     view_.focusList();
     return;
   }
