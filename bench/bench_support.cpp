@@ -30,6 +30,7 @@ Sandbox::Sandbox(const QString& source, DataFile how) {
   QDir().mkpath(fixedFolder(config_));
   QDir::setCurrent(work_);
   QFile::remove(kDataFileName);
+  if (how == DataFile::None) return;
   if (source.isEmpty()) {
     writeBytes(kDataFileName, sampleDataFile(kDefaultRecords));
   } else if (how == DataFile::Link) {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "main_window/record_view.h"
+#include "contracts/record_view.h"
 #include "options/pseudo_modal.h"
 #include "options/sys_info.h"
 

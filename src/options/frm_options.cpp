@@ -194,6 +194,46 @@ bool FrmOptions::isSet(const QCheckBox* box) const {
   return box->checkState() == Qt::Checked;
 }
 
+bool FrmOptions::timeOnTitleBar() const {
+  return isSet(Check1);
+}
+
+bool FrmOptions::dateOnTitleBar() const {
+  return isSet(Check5);
+}
+
+bool FrmOptions::searchStringOnTitleBar() const {
+  return isSet(Check4);
+}
+
+bool FrmOptions::clearSearchStringIfSearchFails() const {
+  return isSet(Check2);
+}
+
+bool FrmOptions::autoBackupOnStart() const {
+  return Check3->isChecked();
+}
+
+bool FrmOptions::tooltipsEnabled() const {
+  return isSet(chkTool);
+}
+
+bool FrmOptions::fancyPointersEnabled() const {
+  return isSet(chkFancy);
+}
+
+bool FrmOptions::multiUserMode() const {
+  return chkMulti->isChecked();
+}
+
+QString FrmOptions::speakerVolume() const {
+  return cboVol->currentText();
+}
+
+bool FrmOptions::toneDialing() const {
+  return Option1->isChecked();
+}
+
 std::array<QCheckBox*, 8> FrmOptions::flagBoxes() const {
   return {Check1, Check2, Check3, Check4, Check5, chkTool, chkFancy, chkMulti};
 }
