@@ -1,19 +1,45 @@
 #include "fake_http_server.h"
 
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <memory>
 
 namespace tavelin::test {
 
-FakeHttpServer::FakeHttpServer() {
-  server_.listen(QHostAddress::LocalHost);
-  connect(&server_, &QTcpServer::newConnection, this, [this] {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) serve(socket);
+FakeHttpServer::FakeHttpServer() : server_(std::make_unique<QTcpServer>()) {
+  listen();
+}
+
+FakeHttpServer::FakeHttpServer(const QString& certificatePem, const QString& keyPem) {
+  QFile certificate(certificatePem);
+  QFile key(keyPem);
+  certificate.open(QIODevice::ReadOnly);
+  key.open(QIODevice::ReadOnly);
+  QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+  tls.setLocalCertificate(QSslCertificate(certificate.readAll()));
+  tls.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
+  auto server = std::make_unique<QSslServer>();
+  server->setSslConfiguration(tls);
+  server_ = std::move(server);
+  tls_ = true;
+  listen();
+}
+
+void FakeHttpServer::listen() {
+  server_->listen(QHostAddress::LocalHost);
+  connect(server_.get(), &QTcpServer::pendingConnectionAvailable, this, [this] {
+    while (QTcpSocket* socket = server_->nextPendingConnection()) serve(socket);
   });
 }
 
 QUrl FakeHttpServer::url(const QString& path) const {
-  return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+  return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                  .arg(tls_ ? QStringLiteral("https") : QStringLiteral("http"))
+                  .arg(server_->serverPort())
+                  .arg(path));
 }
 
 void FakeHttpServer::serve(QTcpSocket* socket) {

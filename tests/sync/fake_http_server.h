@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 namespace tavelin::test {
 
@@ -31,6 +32,8 @@ class FakeHttpServer : public QObject {
   };
 
   FakeHttpServer();
+  // Over TLS with this certificate and key (PEM files).
+  FakeHttpServer(const QString& certificatePem, const QString& keyPem);
   QUrl url(const QString& path = QStringLiteral("/")) const;
 
   std::function<Answer(const Request&)> handler;
@@ -38,8 +41,10 @@ class FakeHttpServer : public QObject {
   int closedConnections = 0;
 
  private:
+  void listen();
   void serve(class QTcpSocket* socket);
-  QTcpServer server_;
+  std::unique_ptr<QTcpServer> server_;
+  bool tls_ = false;
 };
 
 }  // namespace tavelin::test
