@@ -4,8 +4,23 @@ namespace tavelin::sync {
 
 namespace {
 
-QString encodedPath(const QUrl& url) {
-  return url.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded);
+// The path with each segment decoded and encoded again in the one way, so that a server's
+// "a@b.vcf" and our "a%40b.vcf" are one href. Nothing for a segment that decodes to a dot
+// segment or holds a slash: a server that decodes before it resolves would go elsewhere.
+std::optional<QString> canonicalPath(const QUrl& url) {
+  const QByteArray path =
+      url.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded).toLatin1();
+  QByteArray canonical;
+  const QList<QByteArray> segments = path.split('/');
+  for (qsizetype i = 0; i < segments.size(); ++i) {
+    const QByteArray decoded = QByteArray::fromPercentEncoding(segments[i]);
+    if (decoded == "." || decoded == ".." || decoded.contains('/') || decoded.contains('\\')) {
+      return std::nullopt;
+    }
+    if (i > 0) canonical += '/';
+    canonical += decoded.toPercentEncoding();
+  }
+  return QString::fromLatin1(canonical);
 }
 
 int portOf(const QUrl& url) {
@@ -20,7 +35,7 @@ int portOf(const QUrl& url) {
 QUrl collectionUrl(const QUrl& url) {
   QUrl clean = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment |
                             QUrl::NormalizePathSegments);
-  QString path = clean.path(QUrl::FullyEncoded);
+  QString path = canonicalPath(clean).value_or(clean.path(QUrl::FullyEncoded));
   if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
   clean.setPath(path, QUrl::StrictMode);
   return clean;
@@ -40,19 +55,12 @@ std::optional<QString> hrefWithin(const QUrl& scope, const QUrl& base, const QSt
   if (!resolved.isValid() || !sameOrigin(resolved, scope) || !resolved.userInfo().isEmpty()) {
     return std::nullopt;
   }
-  const QString path = encodedPath(resolved);
-  QString scopePath = encodedPath(scope);
-  if (!scopePath.endsWith(QLatin1Char('/'))) scopePath += QLatin1Char('/');
+  const std::optional<QString> path = canonicalPath(resolved);
+  std::optional<QString> scopePath = canonicalPath(scope);
+  if (!path || !scopePath) return std::nullopt;
+  if (!scopePath->endsWith(QLatin1Char('/'))) *scopePath += QLatin1Char('/');
   // A collection may be named with or without its closing slash.
-  if (path != scopePath.chopped(1) && !path.startsWith(scopePath)) return std::nullopt;
-  // A server decodes before it resolves: an encoded dot segment or slash would lead elsewhere.
-  for (const QString& segment : path.split(QLatin1Char('/'))) {
-    const QString decoded = QUrl::fromPercentEncoding(segment.toLatin1());
-    if (decoded == QLatin1String(".") || decoded == QLatin1String("..") ||
-        decoded.contains(QLatin1Char('/')) || decoded.contains(QLatin1Char('\\'))) {
-      return std::nullopt;
-    }
-  }
+  if (*path != scopePath->chopped(1) && !path->startsWith(*scopePath)) return std::nullopt;
   return path;
 }
 

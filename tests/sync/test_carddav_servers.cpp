@@ -110,7 +110,7 @@ void CardDavServersTest::putListAndFetch() {
   std::unique_ptr<CardDavClient> c = client();
   QVERIFY(c);
   const QString ann = c->hrefFor(QStringLiteral("fetch-ann.vcf"));
-  const QString bob = c->hrefFor(QStringLiteral("fetch bob.vcf"));  // encoded on the wire
+  const QString bob = c->hrefFor(QStringLiteral("fetch bob@home.vcf"));  // encoded on the wire
   const PutResult putAnn = putNew(*c, ann, vcard("fetch-ann", "Ann Fetch"));
   const PutResult putBob = putNew(*c, bob, vcard("fetch-bob", "Bob Fetch"));
   QVERIFY2(putAnn.result.ok(), qPrintable(putAnn.result.message));
