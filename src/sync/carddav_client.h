@@ -73,6 +73,13 @@ struct Discovery {
   DavResult result;
   std::vector<AddressBookInfo> addressBooks;
 };
+struct CollectionInfo {
+  DavResult result;
+  bool isAddressBook = false;
+  QString displayName;
+  bool supportsSyncCollection = false;  // else changes are found by comparing ETags
+  QString syncToken;                    // the current one, when offered
+};
 struct MemberEtag {
   QString href;
   QByteArray etag;
@@ -122,6 +129,8 @@ class CardDavClient : public QObject {
   // From the server's address: /.well-known/carddav, current-user-principal,
   // addressbook-home-set, then the address books in that home.
   void discover(std::function<void(Discovery)> done);
+  // What the address book is and whether it offers sync-collection (RFC 6578).
+  void probeCollection(std::function<void(CollectionInfo)> done);
   // Changes since token (empty: everything, with a first token).
   void syncCollection(const QString& token, std::function<void(SyncChanges)> done);
   void listEtags(std::function<void(EtagListing)> done);

@@ -134,6 +134,35 @@ void CardDavClient::listHome(const QUrl& home, std::function<void(Discovery)> do
   });
 }
 
+void CardDavClient::probeCollection(std::function<void(CollectionInfo)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = collection_;
+  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
+  request.body = propfindBody(
+      davProps({"resourcetype", "displayname", "sync-token", "supported-report-set"}), {});
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    CollectionInfo info;
+    info.result = response.result;
+    if (!response.result.ok()) return done(std::move(info));
+    const Multistatus found =
+        parseMultistatus(response.body, collection_, response.url, limits_.xml);
+    if (!found.error.isEmpty()) {
+      info.result = unreadable(response.url, found.error);
+      return done(std::move(info));
+    }
+    for (const DavResponse& r : found.responses) {
+      if (!isCollectionItself(collection_, r.href)) continue;
+      info.isAddressBook = r.isAddressBook;
+      info.displayName = r.displayName;
+      info.supportsSyncCollection = r.supportsSyncCollection;
+      info.syncToken = r.syncToken;
+    }
+    done(std::move(info));
+  });
+}
+
 void CardDavClient::syncCollection(const QString& token, std::function<void(SyncChanges)> done) {
   Request request;
   request.method = "REPORT";

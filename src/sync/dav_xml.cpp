@@ -29,7 +29,8 @@ enum class Tag {
   AddressData,
   Principal,
   HomeSet,
-  SyncToken
+  SyncToken,
+  SyncCollection
 };
 
 Tag tagOf(QStringView ns, QStringView name) {
@@ -52,7 +53,8 @@ Tag tagOf(QStringView ns, QStringView name) {
       {u"resourcetype", Tag::ResourceType},
       {u"collection", Tag::Collection},
       {u"current-user-principal", Tag::Principal},
-      {u"sync-token", Tag::SyncToken}};
+      {u"sync-token", Tag::SyncToken},
+      {u"sync-collection", Tag::SyncCollection}};
   for (const auto& [text, tag] : names) {
     if (name == QStringView(text)) return tag;
   }
@@ -137,6 +139,8 @@ class MultistatusReader {
     } else if (tag == Tag::Propstat && up == Tag::Response) {
       propstat_ = DavResponse{};
       propstatStatus_ = 0;
+    } else if (tag == Tag::SyncCollection && inProp()) {
+      propstat_.supportsSyncCollection = true;  // in supported-report-set
     } else if (inProp() && up == Tag::ResourceType) {
       if (tag == Tag::Collection) propstat_.isCollection = true;
       if (tag == Tag::AddressBook) propstat_.isAddressBook = true;
@@ -176,6 +180,10 @@ class MultistatusReader {
     } else if (prop && up == Tag::Prop) {
       if (tag == Tag::GetEtag) propstat_.etag = value.trimmed().toUtf8();
       if (tag == Tag::DisplayName) propstat_.displayName = value.trimmed();
+      if (tag == Tag::SyncToken) {
+        propstat_.syncToken = value.trimmed();
+        propstat_.supportsSyncCollection = true;
+      }
       if (tag == Tag::AddressData) {
         propstat_.hasAddressData = true;
         propstat_.addressDataTooLarge = textTooLong_;
@@ -202,6 +210,8 @@ class MultistatusReader {
     if (!found.displayName.isEmpty()) current_.displayName = found.displayName;
     current_.isCollection |= found.isCollection;
     current_.isAddressBook |= found.isAddressBook;
+    current_.supportsSyncCollection |= found.supportsSyncCollection;
+    if (!found.syncToken.isEmpty()) current_.syncToken = found.syncToken;
     if (found.hasAddressData) {
       current_.hasAddressData = true;
       current_.addressDataTooLarge = found.addressDataTooLarge;

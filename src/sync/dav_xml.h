@@ -20,7 +20,9 @@ struct DavResponse {
   bool hasAddressData = false;
   bool addressDataTooLarge = false;  // the card was left out: over the size a card may have
   QByteArray addressData;
-  QString currentUserPrincipal;  // raw href texts: the caller resolves and checks them
+  QString syncToken;                    // the collection's current one
+  bool supportsSyncCollection = false;  // a sync-token, or the report in supported-report-set
+  QString currentUserPrincipal;         // raw href texts: the caller resolves and checks them
   QString addressbookHomeSet;
 };
 

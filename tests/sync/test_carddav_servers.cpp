@@ -32,6 +32,7 @@ class CardDavServersTest : public QObject {
   void initTestCase_data();
   void cleanupTestCase() { servers_.clear(); }
   void discovery();
+  void probe();
   void putListAndFetch();
   void preconditions();
   void syncCollectionChanges();
@@ -104,6 +105,24 @@ void CardDavServersTest::discovery() {
                                                    : QStringLiteral("addressbook"));
   QVERIFY(c.setCollection(found->addressBooks[0].url));
   QVERIFY(!c.setCollection(QUrl(QStringLiteral("http://127.0.0.2/ann/book/"))));
+}
+
+void CardDavServersTest::probe() {
+  std::unique_ptr<CardDavClient> c = client();
+  QVERIFY(c);
+  const auto info =
+      awaitResult<CollectionInfo>([&](auto done) { c->probeCollection(std::move(done)); });
+  QVERIFY(info);
+  QVERIFY2(info->result.ok(), qPrintable(info->result.message));
+  QVERIFY(info->isAddressBook);
+  QVERIFY(info->supportsSyncCollection);
+  QVERIFY(!info->syncToken.isEmpty());
+  // The principal is no address book.
+  QVERIFY(c->setCollection(server()->root().resolved(QUrl(QStringLiteral("/ann/")))));
+  const auto principal =
+      awaitResult<CollectionInfo>([&](auto done) { c->probeCollection(std::move(done)); });
+  QVERIFY(principal && principal->result.ok());
+  QVERIFY(!principal->isAddressBook);
 }
 
 void CardDavServersTest::putListAndFetch() {

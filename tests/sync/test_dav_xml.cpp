@@ -190,11 +190,15 @@ void DavXmlTest::failedPropstatsIgnored() {
   const QByteArray body =
       "<multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:carddav\"><response><href>/ann/"
       "</href><propstat><prop><resourcetype><collection/><C:addressbook/></resourcetype>"
-      "<displayname>Friends</displayname></prop><status>HTTP/1.1 200 OK</status></propstat>"
+      "<displayname>Friends</displayname><supported-report-set><supported-report><report>"
+      "<C:addressbook-multiget/></report></supported-report></supported-report-set></prop>"
+      "<status>HTTP/1.1 200 OK</status></propstat>"
       "<propstat><prop><getetag>\"bogus\"</getetag><C:addressbook-home-set><href>/x/</href>"
       "</C:addressbook-home-set></prop><status>HTTP/1.1 404 Not Found</status></propstat>"
       "</response><response><href>/ann/gone.vcf</href><status>HTTP/1.1 404 Not Found</status>"
-      "</response><response><href>/ann/p/</href><propstat><prop><current-user-principal><href>"
+      "</response><response><href>/ann/p/</href><propstat><prop><supported-report-set>"
+      "<supported-report><report><sync-collection/></report></supported-report>"
+      "</supported-report-set><current-user-principal><href>"
       "/ann/</href></current-user-principal></prop><status>HTTP/1.1 200 OK</status></propstat>"
       "</response></multistatus>";
   const QUrl root(QStringLiteral("https://dav.example.org/"));
@@ -208,7 +212,9 @@ void DavXmlTest::failedPropstatsIgnored() {
   QVERIFY(book.addressbookHomeSet.isEmpty());
   QCOMPARE(found.responses[1].status, 404);
   QCOMPARE(found.responses[2].currentUserPrincipal, QStringLiteral("/ann/"));
+  QVERIFY(!book.supportsSyncCollection);
   QVERIFY(!found.responses[2].isCollection);
+  QVERIFY(found.responses[2].supportsSyncCollection);
 }
 
 void DavXmlTest::limits_data() {
