@@ -193,10 +193,10 @@ void CardDavClient::start(std::shared_ptr<Request> request, std::function<void(R
   });
   connect(reply, &QNetworkReply::sslErrors, this,
           [this, reply, request](const QList<QSslError>& errors) {
+            // The user trusts the server's own certificate, not whatever the errors name.
+            const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
             const QSslCertificate certificate =
-                errors.isEmpty() || errors.first().certificate().isNull()
-                    ? reply->sslConfiguration().peerCertificate()
-                    : errors.first().certificate();
+                !peer.isNull() || errors.isEmpty() ? peer : errors.first().certificate();
             const QByteArray sha256 = certificate.digest(QCryptographicHash::Sha256).toHex();
             const bool sameCertificate =
                 std::all_of(errors.begin(), errors.end(), [&](const QSslError& e) {
