@@ -173,8 +173,8 @@ void CardDavClient::start(std::shared_ptr<Request> request, std::function<void(R
   QNetworkReply* reply = network_.sendCustomRequest(http, request->method, request->body);
   running_.push_back(reply);
   const auto take = [this, reply, request] {
+    if (request->tooLarge || !reply->isOpen()) return;  // aborted: nothing more to read
     const qint64 available = reply->bytesAvailable();
-    if (request->tooLarge) return;
     if (request->received.size() + available > request->maxBytes) {
       request->tooLarge = true;
       request->received.clear();

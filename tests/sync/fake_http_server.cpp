@@ -70,6 +70,7 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
     buffer->clear();
     received.append(request);
     const Answer answer = handler ? handler(request) : Answer{};
+    if (answer.silent) return;
     QByteArray head = "HTTP/1.1 " + answer.status + "\r\n";
     for (const auto& [name, value] : answer.headers) head += name + ": " + value + "\r\n";
     if (!answer.endless) {

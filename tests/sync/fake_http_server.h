@@ -29,6 +29,7 @@ class FakeHttpServer : public QObject {
     QByteArray body;
     bool endless = false;        // the body repeated until the client hangs up
     qint64 declaredLength = -1;  // a Content-Length other than the body's
+    bool silent = false;         // no answer at all, the connection left open
   };
 
   FakeHttpServer();

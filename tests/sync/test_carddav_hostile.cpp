@@ -62,6 +62,8 @@ class CardDavHostileTest : public QObject {
   void conflictHref();
   void discoveryStaysOnServer();
   void destroyedWhileRunning();
+  void unreachableOrSilent_data();
+  void unreachableOrSilent();
 
  private:
   std::unique_ptr<CardDavClient> client(const QUrl& url, const DavLimits& limits = {});
@@ -446,6 +448,35 @@ void CardDavHostileTest::destroyedWhileRunning() {
   QTRY_COMPARE_WITH_TIMEOUT(server_->closedConnections, 1, 10'000);
   QCoreApplication::processEvents();
   QVERIFY(!called);
+}
+
+void CardDavHostileTest::unreachableOrSilent_data() {
+  QTest::addColumn<bool>("listening");
+  QTest::addColumn<DavOutcome>("expected");
+  QTest::newRow("nobody listening") << false << DavOutcome::NetworkError;
+  QTest::newRow("never answers") << true << DavOutcome::TimedOut;
+}
+
+void CardDavHostileTest::unreachableOrSilent() {
+  QFETCH(bool, listening);
+  QFETCH(DavOutcome, expected);
+  const QUrl url = server_->url(QStringLiteral("/ann/book/"));
+  if (!listening) server_.reset();  // the port closes with it
+  if (server_) {
+    server_->handler = [](const FakeHttpServer::Request&) {
+      Answer a;
+      a.silent = true;
+      return a;
+    };
+  }
+  DavLimits limits;
+  limits.idleTimeoutMs = 300;
+  std::unique_ptr<CardDavClient> c = client(url, limits);
+  const auto listing = awaitResult<EtagListing>([&](auto done) { c->listEtags(std::move(done)); });
+  QVERIFY(listing);
+  QCOMPARE(listing->result.outcome, expected);
+  QVERIFY(listing->result.message.startsWith(QLatin1String("127.0.0.1: ")));
+  QVERIFY(!listing->result.message.contains(QLatin1String("secret")));
 }
 
 QTEST_GUILESS_MAIN(CardDavHostileTest)
