@@ -93,6 +93,7 @@ struct SyncChanges {
   QString token;                    // for the next sync
   std::vector<MemberEtag> changed;  // added or changed
   QStringList removed;
+  bool truncated = false;  // the server sent part (507 on the book): ask again with token
 };
 struct FetchedCard {
   QString href;

@@ -182,7 +182,11 @@ void CardDavClient::syncCollection(const QString& token, std::function<void(Sync
     }
     changes.token = found.syncToken;
     for (const DavResponse& r : found.responses) {
-      if (isCollectionItself(collection_, r.href) || r.isCollection) continue;
+      if (isCollectionItself(collection_, r.href)) {
+        changes.truncated |= r.status == 507;
+        continue;
+      }
+      if (r.isCollection) continue;
       if (r.status == 404) {
         changes.removed.append(r.href);
       } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty()) {

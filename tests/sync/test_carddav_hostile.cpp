@@ -62,6 +62,7 @@ class CardDavHostileTest : public QObject {
   void conflictHref();
   void discoveryStaysOnServer();
   void destroyedWhileRunning();
+  void syncInParts();
   void unreachableOrSilent_data();
   void unreachableOrSilent();
 
@@ -448,6 +449,30 @@ void CardDavHostileTest::destroyedWhileRunning() {
   QTRY_COMPARE_WITH_TIMEOUT(server_->closedConnections, 1, 10'000);
   QCoreApplication::processEvents();
   QVERIFY(!called);
+}
+
+void CardDavHostileTest::syncInParts() {
+  // RFC 6578: a 507 on the book itself says more changes wait behind the new token.
+  server_->handler = [&](const FakeHttpServer::Request&) {
+    return answer("207 Multi-Status",
+                  multistatus(member("/ann/book/a.vcf", "\"1\"") +
+                                  "<d:response><d:href>/ann/book/b.vcf</d:href><d:status>HTTP/1.1 "
+                                  "404 Not Found</d:status></d:response><d:response><d:href>"
+                                  "/ann/book/</d:href><d:status>HTTP/1.1 507 Insufficient Storage"
+                                  "</d:status></d:response>",
+                              "token-2"));
+  };
+  std::unique_ptr<CardDavClient> c = client(server_->url(QStringLiteral("/ann/book/")));
+  const auto changes = awaitResult<SyncChanges>(
+      [&](auto done) { c->syncCollection(QStringLiteral("token-1"), std::move(done)); });
+  QVERIFY(changes && changes->result.ok());
+  QVERIFY(changes->truncated);
+  QCOMPARE(changes->token, QStringLiteral("token-2"));
+  QCOMPARE(changes->changed.size(), 1u);
+  QCOMPARE(changes->removed, QStringList{QStringLiteral("/ann/book/b.vcf")});
+  const QByteArray request = server_->received.value(0).body;
+  QVERIFY(request.contains("<d:sync-token>token-1</d:sync-token>"));
+  QCOMPARE(server_->received.value(0).headers.value("depth"), QByteArray("0"));
 }
 
 void CardDavHostileTest::unreachableOrSilent_data() {
