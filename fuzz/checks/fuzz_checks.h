@@ -14,6 +14,8 @@ QString checkTextCodec(QByteArrayView bytes);        // UTF-8 test, decoders, li
 QString checkOptionsFile(QByteArrayView bytes);      // the options file read and written
 QString checkClipboardImport(QByteArrayView bytes);  // clipboard text cut into the fields
 QString checkMailFiles(QByteArrayView bytes);        // font file, sign-off, opened text
+QString checkSyncState(QByteArrayView bytes);        // the sync state read and written
+QString checkDavResponse(QByteArrayView bytes);      // a server's multistatus and error bodies
 
 struct FuzzTarget {
   const char* name;  // also the folder of its inputs below fuzz/corpus and fuzz/regressions

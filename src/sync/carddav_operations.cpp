@@ -1,0 +1,336 @@
+// The CardDAV operations, each a request or a short chain of them over CardDavClient::send.
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+#include "sync/carddav_client.h"
+#include "sync/dav_href.h"
+
+namespace tavelin::sync {
+
+namespace {
+
+const QByteArray kXml = QByteArrayLiteral("application/xml; charset=utf-8");
+
+QStringList davProps(std::initializer_list<const char*> names) {
+  QStringList list;
+  for (const char* name : names) list.append(QString::fromLatin1(name));
+  return list;
+}
+
+DavResult unreadable(const QUrl& url, const QString& why) {
+  DavResult result;
+  result.outcome = DavOutcome::BadResponse;
+  result.message = url.host() + QStringLiteral(": ") + describe(DavOutcome::BadResponse) +
+                   QStringLiteral(" (") + why + u')';
+  return result;
+}
+
+bool isCollectionItself(const QUrl& collection, const QString& href) {
+  const QString own = collection.path(QUrl::FullyEncoded);
+  return href == own || href == own.chopped(1);
+}
+
+}  // namespace
+
+void CardDavClient::discover(std::function<void(Discovery)> done) {
+  const QString path = account_.url.path();
+  if (path.isEmpty() || path == QLatin1String("/")) {
+    QUrl wellKnown = serverRoot();
+    wellKnown.setPath(QStringLiteral("/.well-known/carddav"));
+    discoverPrincipal(wellKnown, true, std::move(done));
+  } else {
+    discoverPrincipal(account_.url, false, std::move(done));
+  }
+}
+
+void CardDavClient::discoverPrincipal(const QUrl& url, bool wellKnown,
+                                      std::function<void(Discovery)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = url;
+  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
+  request.body = propfindBody(davProps({"current-user-principal", "resourcetype"}),
+                              davProps({"addressbook-home-set"}));
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, wellKnown, done = std::move(done)](Response response) {
+    const DavOutcome outcome = response.result.outcome;
+    // Servers without the well-known address answer at their root.
+    if (wellKnown && (outcome == DavOutcome::NotFound || outcome == DavOutcome::HttpError ||
+                      outcome == DavOutcome::BadResponse)) {
+      return discoverPrincipal(serverRoot(), false, std::move(done));
+    }
+    if (!response.result.ok()) return done({response.result, {}});
+    const Multistatus found =
+        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+    QString principal;
+    QString home;
+    bool isAddressBook = false;
+    for (const DavResponse& r : found.responses) {
+      if (!r.currentUserPrincipal.isEmpty()) principal = r.currentUserPrincipal;
+      if (!r.addressbookHomeSet.isEmpty()) home = r.addressbookHomeSet;
+      isAddressBook |= r.isAddressBook;
+    }
+    if (isAddressBook) {
+      return done({{}, {{collectionUrl(response.url), QString()}}});
+    }
+    const auto resolve = [&](const QString& href) -> std::optional<QUrl> {
+      const std::optional<QString> path = hrefWithin(serverRoot(), response.url, href);
+      if (!path) return std::nullopt;
+      return urlOfPath(serverRoot(), *path);
+    };
+    if (!home.isEmpty()) {
+      if (std::optional<QUrl> url = resolve(home)) return listHome(*url, std::move(done));
+    } else if (!principal.isEmpty()) {
+      if (std::optional<QUrl> url = resolve(principal)) return discoverHome(*url, std::move(done));
+    }
+    done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
+  });
+}
+
+void CardDavClient::discoverHome(const QUrl& principal, std::function<void(Discovery)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = principal;
+  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
+  request.body = propfindBody({}, davProps({"addressbook-home-set"}));
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    if (!response.result.ok()) return done({response.result, {}});
+    const Multistatus found =
+        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+    for (const DavResponse& r : found.responses) {
+      if (r.addressbookHomeSet.isEmpty()) continue;
+      const std::optional<QString> path =
+          hrefWithin(serverRoot(), response.url, r.addressbookHomeSet);
+      if (path) return listHome(urlOfPath(serverRoot(), *path), std::move(done));
+    }
+    done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
+  });
+}
+
+void CardDavClient::listHome(const QUrl& home, std::function<void(Discovery)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = collectionUrl(home);
+  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
+  request.body = propfindBody(davProps({"resourcetype", "displayname"}), {});
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    if (!response.result.ok()) return done({response.result, {}});
+    const Multistatus found =
+        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+    Discovery discovery;
+    for (const DavResponse& r : found.responses) {
+      if (!r.isAddressBook) continue;
+      discovery.addressBooks.push_back(
+          {collectionUrl(urlOfPath(serverRoot(), r.href)), r.displayName});
+    }
+    done(std::move(discovery));
+  });
+}
+
+void CardDavClient::probeCollection(std::function<void(CollectionInfo)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = collection_;
+  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
+  request.body = propfindBody(
+      davProps({"resourcetype", "displayname", "sync-token", "supported-report-set"}), {});
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    CollectionInfo info;
+    info.result = response.result;
+    if (!response.result.ok()) return done(std::move(info));
+    const Multistatus found =
+        parseMultistatus(response.body, collection_, response.url, limits_.xml);
+    if (!found.error.isEmpty()) {
+      info.result = unreadable(response.url, found.error);
+      return done(std::move(info));
+    }
+    for (const DavResponse& r : found.responses) {
+      if (!isCollectionItself(collection_, r.href)) continue;
+      info.isAddressBook = r.isAddressBook;
+      info.displayName = r.displayName;
+      info.supportsSyncCollection = r.supportsSyncCollection;
+      info.syncToken = r.syncToken;
+    }
+    done(std::move(info));
+  });
+}
+
+void CardDavClient::syncCollection(const QString& token, std::function<void(SyncChanges)> done) {
+  Request request;
+  request.method = "REPORT";
+  request.url = collection_;
+  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
+  request.body = syncCollectionBody(token);
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    SyncChanges changes;
+    changes.result = response.result;
+    if (!response.result.ok()) return done(std::move(changes));
+    const Multistatus found =
+        parseMultistatus(response.body, collection_, response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}, {}, {}});
+    if (found.syncToken.isEmpty()) {
+      return done({unreadable(response.url, QStringLiteral("no sync token")), {}, {}, {}});
+    }
+    changes.token = found.syncToken;
+    for (const DavResponse& r : found.responses) {
+      if (isCollectionItself(collection_, r.href)) {
+        changes.truncated |= r.status == 507;
+        continue;
+      }
+      if (r.isCollection) continue;
+      if (r.status == 404) {
+        changes.removed.append(r.href);
+      } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty()) {
+        changes.changed.push_back({r.href, r.etag});
+      }
+    }
+    done(std::move(changes));
+  });
+}
+
+void CardDavClient::listEtags(std::function<void(EtagListing)> done) {
+  Request request;
+  request.method = "PROPFIND";
+  request.url = collection_;
+  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
+  request.body = propfindBody(davProps({"getetag", "resourcetype"}), {});
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [this, done = std::move(done)](Response response) {
+    EtagListing listing;
+    listing.result = response.result;
+    if (!response.result.ok()) return done(std::move(listing));
+    const Multistatus found =
+        parseMultistatus(response.body, collection_, response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+    for (const DavResponse& r : found.responses) {
+      if (isCollectionItself(collection_, r.href) || r.isCollection || r.etag.isEmpty()) continue;
+      listing.members.push_back({r.href, r.etag});
+    }
+    done(std::move(listing));
+  });
+}
+
+void CardDavClient::multiget(const QStringList& hrefs, std::function<void(CardBatch)> onBatch,
+                             std::function<void(DavResult)> done) {
+  auto checked = std::make_shared<QStringList>();
+  for (const QString& href : hrefs) {
+    const std::optional<QString> path = memberHref(collection_, href);
+    if (!path) {
+      DavResult refused;
+      refused.outcome = DavOutcome::HrefRefused;
+      refused.message = describe(DavOutcome::HrefRefused) + QStringLiteral(": ") + href.left(200);
+      QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
+      return;
+    }
+    checked->append(*path);
+  }
+  multigetFrom(std::move(checked), 0, std::move(onBatch), std::move(done));
+}
+
+void CardDavClient::multigetFrom(std::shared_ptr<QStringList> hrefs, qsizetype from,
+                                 std::function<void(CardBatch)> onBatch,
+                                 std::function<void(DavResult)> done) {
+  if (from >= hrefs->size()) {
+    QTimer::singleShot(0, this, [done = std::move(done)] { done({}); });
+    return;
+  }
+  const QStringList batch = hrefs->mid(from, std::max(1, limits_.multigetBatch));
+  Request request;
+  request.method = "REPORT";
+  request.url = collection_;
+  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
+  request.body = multigetBody(batch);
+  request.maxBytes = limits_.maxMultigetBytes;
+  send(std::move(request), [this, hrefs, from, batch, onBatch = std::move(onBatch),
+                            done = std::move(done)](Response response) mutable {
+    if (!response.result.ok()) return done(response.result);
+    const Multistatus found =
+        parseMultistatus(response.body, collection_, response.url, limits_.xml);
+    if (!found.error.isEmpty()) return done(unreadable(response.url, found.error));
+    CardBatch cards;
+    QSet<QString> asked(batch.begin(), batch.end());
+    for (const DavResponse& r : found.responses) {
+      // Only what we asked for, once: a server cannot slip in cards of its own choosing.
+      if (!asked.remove(r.href)) continue;
+      if (r.status >= 200 && r.status < 300 && r.hasAddressData && !r.addressDataTooLarge &&
+          !r.etag.isEmpty()) {
+        cards.cards.push_back({r.href, r.etag, r.addressData});
+      } else {
+        cards.missing.append(r.href);
+      }
+    }
+    for (const QString& href : batch) {
+      if (asked.contains(href)) cards.missing.append(href);
+    }
+    onBatch(std::move(cards));
+    multigetFrom(std::move(hrefs), from + batch.size(), std::move(onBatch), std::move(done));
+  });
+}
+
+void CardDavClient::putNew(const QString& href, const QByteArray& card,
+                           std::function<void(PutResult)> done) {
+  put(href, card, "If-None-Match", "*", std::move(done));
+}
+
+void CardDavClient::putChanged(const QString& href, const QByteArray& card, const QByteArray& etag,
+                               std::function<void(PutResult)> done) {
+  put(href, card, "If-Match", etag, std::move(done));
+}
+
+void CardDavClient::put(const QString& href, const QByteArray& card, const QByteArray& header,
+                        const QByteArray& value, std::function<void(PutResult)> done) {
+  const std::optional<QString> path = memberHref(collection_, href);
+  const bool safeValue = !value.isEmpty() && value.size() <= 1024 &&
+                         std::none_of(value.begin(), value.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (!path || !safeValue) {
+    PutResult refused;
+    refused.result.outcome = path ? DavOutcome::BadResponse : DavOutcome::HrefRefused;
+    refused.result.message =
+        path ? QStringLiteral("a damaged ETag")
+             : describe(DavOutcome::HrefRefused) + QStringLiteral(": ") + href.left(200);
+    QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
+    return;
+  }
+  Request request;
+  request.method = "PUT";
+  request.url = urlOfPath(collection_, *path);
+  request.headers = {{"Content-Type", "text/vcard; charset=utf-8"}, {header, value}};
+  request.body = card;
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [done = std::move(done)](Response response) {
+    PutResult result;
+    result.result = response.result;
+    if (response.result.ok() && !response.etag.isEmpty()) result.etag = response.etag;
+    done(std::move(result));
+  });
+}
+
+void CardDavClient::remove(const QString& href, const QByteArray& etag,
+                           std::function<void(DavResult)> done) {
+  const std::optional<QString> path = memberHref(collection_, href);
+  if (!path || etag.isEmpty() || etag.contains('\n') || etag.contains('\r')) {
+    DavResult refused;
+    refused.outcome = path ? DavOutcome::BadResponse : DavOutcome::HrefRefused;
+    refused.message = path ? QStringLiteral("a damaged ETag") : describe(DavOutcome::HrefRefused);
+    QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
+    return;
+  }
+  Request request;
+  request.method = "DELETE";
+  request.url = urlOfPath(collection_, *path);
+  request.headers = {{"If-Match", etag}};
+  request.maxBytes = limits_.maxOtherBytes;
+  send(std::move(request), [done = std::move(done)](Response response) { done(response.result); });
+}
+
+}  // namespace tavelin::sync

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "record_store/atomic_file.h"
+
+namespace tavelin::sync {
+
+// What the last sync left for one contact: who it is on the server and the card as it was
+// then, so that a later sync can tell which side changed it and merge from the common base.
+struct SyncedContact {
+  QString uid;
+  QString href;     // encoded absolute path, as the server named it
+  QByteArray etag;  // as the server sent it, quotes included
+  QByteArray card;  // the card's bytes at the last sync
+  bool operator==(const SyncedContact&) const = default;
+};
+
+struct SyncState {
+  QString collection;                   // the address book's URL
+  QString syncToken;                    // empty: none yet, list everything
+  std::vector<SyncedContact> contacts;  // one per href, in href order
+  bool operator==(const SyncState&) const = default;
+
+  const SyncedContact* findHref(const QString& href) const;
+  // Adds or replaces the contact with this href, keeping the href order.
+  void put(SyncedContact contact);
+  bool removeHref(const QString& href);
+};
+
+// The state file beside a data file: every copy on that data file shares it.
+QString syncStatePath(const QString& dataFile);
+
+// Reads the file's text; damaged or foreign parts are left out (an entry without href or UID,
+// a second entry for one href), never trusted. Nothing readable yields an empty state.
+SyncState parseSyncState(QByteArrayView bytes);
+QByteArray formatSyncState(const SyncState& state);
+
+// A file that is missing reads as an empty state; one that cannot be read says why.
+struct SyncStateRead {
+  SyncState state;
+  QString error;
+};
+SyncStateRead readSyncState(const QString& path);
+// Atomic: the old file stays whole until the new one is complete. The caller holds the data
+// file's lock, so that copies sharing the file write it one at a time.
+std::optional<WriteError> writeSyncState(const QString& path, const SyncState& state);
+
+}  // namespace tavelin::sync

@@ -1,0 +1,57 @@
+#include "dav_server.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+namespace tavelin::test {
+
+bool DavServer::start(const QString& kind, const QString& launcher) {
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // Debian's interpreter: it is the one the servers' modules were installed for.
+  const QString python = QFile::exists(QStringLiteral("/usr/bin/python3"))
+                             ? QStringLiteral("/usr/bin/python3")
+                             : QStringLiteral("python3");
+  process_.start(python, {launcher, kind, storage_.path()});
+  if (!process_.waitForStarted(10'000)) {
+    error_ = process_.errorString();
+    return false;
+  }
+  // The launcher prints its line once the server answers; it gives up by itself after 15 s.
+  const QDeadlineTimer deadline(30'000);
+  while (!process_.canReadLine() && process_.state() == QProcess::Running &&
+         !deadline.hasExpired()) {
+    process_.waitForReadyRead(20'000);
+  }
+  const QList<QByteArray> parts = process_.readLine().trimmed().split(' ');
+  if (parts.size() != 2 || parts[0].toInt() <= 0) {
+    error_ = kind + QStringLiteral(" did not start; see ") + storage_.filePath("server.log");
+    storage_.setAutoRemove(false);
+    return false;
+  }
+  port_ = parts[0].toInt();
+  path_ = QString::fromLatin1(parts[1]);
+  return true;
+}
+
+DavServer::~DavServer() {
+  stop();
+}
+
+void DavServer::stop() {
+  if (process_.state() == QProcess::NotRunning) return;
+  process_.closeWriteChannel();
+  if (!process_.waitForFinished(15'000)) {
+    process_.kill();
+    process_.waitForFinished(5'000);
+  }
+}
+
+QUrl DavServer::root() const {
+  return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_));
+}
+
+QUrl DavServer::addressBook() const {
+  return root().resolved(QUrl(path_));
+}
+
+}  // namespace tavelin::test

@@ -1,0 +1,80 @@
+// https with a certificate the system does not trust: refused with the reason and nothing
+// sent, unless the user trusted exactly this certificate by its SHA-256 fingerprint.
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QSslSocket>
+#include <QTest>
+
+#include "carddav_wait.h"
+#include "fake_http_server.h"
+#include "sync/carddav_client.h"
+
+using namespace tavelin::sync;
+using tavelin::test::awaitResult;
+using tavelin::test::davAccount;
+using tavelin::test::FakeHttpServer;
+
+Q_DECLARE_METATYPE(DavOutcome)
+
+namespace {
+
+// openssl x509 -in tls/loopback.pem -noout -fingerprint -sha256
+const QByteArray kLoopbackSha256 =
+    "883c19d823ae19f78405283f52a3790b1135a776068ec74a4dca8ef87ee22501";
+
+}  // namespace
+
+class CardDavTlsTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() {
+    if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
+  }
+  void selfSigned_data();
+  void selfSigned();
+};
+
+void CardDavTlsTest::selfSigned_data() {
+  QTest::addColumn<QByteArray>("trusted");
+  QTest::addColumn<DavOutcome>("expected");
+  QTest::newRow("not trusted") << QByteArray() << DavOutcome::CertificateError;
+  QTest::newRow("trusted") << kLoopbackSha256 << DavOutcome::Ok;
+  QTest::newRow("trusted upper case") << kLoopbackSha256.toUpper() << DavOutcome::Ok;
+  QTest::newRow("another trusted")
+      << QByteArray(kLoopbackSha256).replace(0, 2, "00") << DavOutcome::CertificateError;
+}
+
+void CardDavTlsTest::selfSigned() {
+  QFETCH(QByteArray, trusted);
+  QFETCH(DavOutcome, expected);
+  FakeHttpServer server(QFINDTESTDATA("tls/loopback.pem"), QFINDTESTDATA("tls/loopback.key"));
+  server.handler = [](const FakeHttpServer::Request&) {
+    FakeHttpServer::Answer answer;
+    answer.body = "<multistatus xmlns=\"DAV:\"/>";
+    return answer;
+  };
+  QNetworkAccessManager network;
+  DavAccount account = davAccount(server.url(QStringLiteral("/ann/book/")));
+  account.trustedSha256 = trusted;
+  CardDavClient client(network, account);
+  const auto listing =
+      awaitResult<EtagListing>([&](auto done) { client.listEtags(std::move(done)); });
+  QVERIFY(listing);
+  QCOMPARE(listing->result.outcome, expected);
+  if (expected == DavOutcome::CertificateError) {
+    QVERIFY(!listing->result.certificateErrors.isEmpty());
+    QVERIFY2(listing->result.message.contains(QLatin1String("self-signed"), Qt::CaseInsensitive),
+             qPrintable(listing->result.message));
+    // What the account dialog shows so that the user can decide to trust it.
+    QCOMPARE(listing->result.certificateSha256, kLoopbackSha256);
+    QCOMPARE(server.received.size(), 0);
+  } else {
+    QCOMPARE(server.received.size(), 1);
+    QCOMPARE(server.received[0].headers.value("authorization"),
+             QByteArray("Basic YW5uOnNlY3JldA=="));
+  }
+}
+
+QTEST_GUILESS_MAIN(CardDavTlsTest)
+#include "test_carddav_tls.moc"

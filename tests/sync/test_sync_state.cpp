@@ -1,0 +1,123 @@
+// The sync state file: what is written reads back the same, damage is left out rather than
+// trusted, and the write replaces the file whole or not at all.
+#include <QDir>
+#include <QTest>
+
+#include "support/test_env.h"
+#include "sync/sync_state.h"
+
+using namespace tavelin::sync;
+
+namespace {
+
+SyncState sample() {
+  SyncState state;
+  state.collection = QStringLiteral("https://dav.example.org/ann/book/");
+  state.syncToken = QStringLiteral("http://radicale.org/ns/sync/abc");
+  state.put({QStringLiteral("uid-b"), QStringLiteral("/ann/book/b.vcf"), "\"2\"",
+             "BEGIN:VCARD\r\nUID:uid-b\r\nFN:B\xc3\xa9\r\nEND:VCARD\r\n"});
+  state.put({QStringLiteral("uid-a"), QStringLiteral("/ann/book/a%20x.vcf"), "\"1\"",
+             QByteArray("\x00\xff\r\n", 4)});  // any bytes at all
+  return state;
+}
+
+}  // namespace
+
+class SyncStateTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void roundTrip();
+  void contactsByHref();
+  void damaged_data();
+  void damaged();
+  void fileOnDisk();
+};
+
+void SyncStateTest::roundTrip() {
+  const SyncState state = sample();
+  const QByteArray text = formatSyncState(state);
+  QCOMPARE(parseSyncState(text), state);
+  QCOMPARE(formatSyncState(parseSyncState(text)), text);
+  QCOMPARE(parseSyncState(formatSyncState({})), SyncState{});
+  QCOMPARE(syncStatePath(QStringLiteral("/data/TAVELIN.FIL")),
+           QStringLiteral("/data/TAVELIN.FIL.sync"));
+}
+
+void SyncStateTest::contactsByHref() {
+  SyncState state = sample();
+  QCOMPARE(state.contacts[0].href, QStringLiteral("/ann/book/a%20x.vcf"));  // kept in order
+  QVERIFY(state.findHref(QStringLiteral("/ann/book/b.vcf")));
+  QVERIFY(!state.findHref(QStringLiteral("/ann/book/c.vcf")));
+  state.put({QStringLiteral("uid-b2"), QStringLiteral("/ann/book/b.vcf"), "\"3\"", "x"});
+  QCOMPARE(state.contacts.size(), 2u);
+  QCOMPARE(state.findHref(QStringLiteral("/ann/book/b.vcf"))->uid, QStringLiteral("uid-b2"));
+  QVERIFY(state.removeHref(QStringLiteral("/ann/book/a%20x.vcf")));
+  QVERIFY(!state.removeHref(QStringLiteral("/ann/book/a%20x.vcf")));
+  QCOMPARE(state.contacts.size(), 1u);
+}
+
+void SyncStateTest::damaged_data() {
+  QTest::addColumn<QByteArray>("text");
+  QTest::addColumn<int>("contacts");  // what is left
+  QTest::addColumn<QString>("token");
+  const QByteArray good = R"({"uid":"u","href":"/b/u.vcf","etag":"\"1\"","card":"QkVHSU4="})";
+  const auto file = [](const QByteArray& contacts) -> QByteArray {
+    return R"({"version":1,"collection":"https://h/b/","syncToken":"t","contacts":[)" + contacts +
+           "]}";
+  };
+  QTest::newRow("whole") << file(good) << 1 << "t";
+  QTest::newRow("truncated") << file(good).chopped(3) << 0 << "";
+  QTest::newRow("empty") << QByteArray() << 0 << "";
+  QTest::newRow("not json") << QByteArray("UID:x\r\n") << 0 << "";
+  QTest::newRow("array root") << QByteArray("[1,2]") << 0 << "";
+  QTest::newRow("later version") << QByteArray(file(good)).replace("\"version\":1", "\"version\":2")
+                                 << 0 << "";
+  QTest::newRow("no uid") << file(R"({"href":"/b/u.vcf","card":""})") << 0 << "t";
+  QTest::newRow("no href") << file(R"({"uid":"u","card":""})") << 0 << "t";
+  QTest::newRow("bad base64") << file(R"({"uid":"u","href":"/b/u.vcf","card":"@@@"})") << 0 << "t";
+  QTest::newRow("numbers for texts")
+      << file(R"({"uid":5,"href":"/b/u.vcf","card":""})") << 0 << "t";
+  QTest::newRow("entry not object") << file("17," + good) << 1 << "t";
+  QTest::newRow("same href twice")
+      << file(good + "," + QByteArray(good).replace("\"u\"", "\"v\"")) << 1 << "t";
+  QTest::newRow("lone surrogate") << file(R"({"uid":"\ud800","href":"/b/u.vcf","card":""})") << 0
+                                  << "t";
+  QTest::newRow("over-long token")
+      << QByteArray(file(good)).replace("\"t\"", QByteArray("\"" + QByteArray(9000, 't') + "\""))
+      << 1 << "";
+}
+
+void SyncStateTest::damaged() {
+  QFETCH(QByteArray, text);
+  QFETCH(int, contacts);
+  QFETCH(QString, token);
+  const SyncState state = parseSyncState(text);
+  QCOMPARE(static_cast<int>(state.contacts.size()), contacts);
+  QCOMPARE(state.syncToken, token);
+  if (contacts == 1) QCOMPARE(state.contacts[0].uid, QStringLiteral("u"));
+  QCOMPARE(parseSyncState(formatSyncState(state)), state);
+}
+
+void SyncStateTest::fileOnDisk() {
+  tavelin::test::TestEnvironment env;
+  const QString path = syncStatePath(env.workPath(QStringLiteral("TAVELIN.FIL")));
+  const SyncStateRead missing = readSyncState(path);
+  QVERIFY(missing.error.isEmpty());
+  QCOMPARE(missing.state, SyncState{});
+
+  QVERIFY(!writeSyncState(path, sample()));
+  const SyncStateRead read = readSyncState(path);
+  QVERIFY(read.error.isEmpty());
+  QCOMPARE(read.state, sample());
+  QCOMPARE(QDir(env.workDir()).entryList(QDir::Files),
+           QStringList{QStringLiteral("TAVELIN.FIL.sync")});
+
+  QVERIFY(QDir(env.workDir()).mkdir(QStringLiteral("folder.sync")));
+  const SyncStateRead folder = readSyncState(env.workPath(QStringLiteral("folder.sync")));
+  QVERIFY(!folder.error.isEmpty());
+  QVERIFY(writeSyncState(env.workPath(QStringLiteral("absent/x.sync")), sample()).has_value());
+}
+
+QTEST_GUILESS_MAIN(SyncStateTest)
+#include "test_sync_state.moc"
