@@ -119,6 +119,7 @@ QString RecordStore::BuildRecordLine(int row) const {
 
 RecordStore::LoadResult RecordStore::SortFile() {
   skipWatch_ = true;
+  unconfirmed_.clear();
   if (takePreloaded()) {
     unreadable_.clear();
   } else {
@@ -184,6 +185,10 @@ SaveResult RecordStore::apply(const ChangeSet& changes, int knownRow) {
   if (QString reason = compareDataFile(dataFile_, loaded_, unchanged); !reason.isEmpty()) {
     return WriteError{dataFile_, reason};
   }
+  if (!unchanged && !unconfirmed_.isEmpty()) {
+    // Only this copy's own failed save changed the file: the table is still what it stands on.
+    if (!compareDataFile(dataFile_, unconfirmed_, unchanged).isEmpty()) unchanged = false;
+  }
   ChangeSet applied;
   SaveResult result;
   if (unchanged) {
@@ -211,7 +216,15 @@ SaveResult RecordStore::write(const QString& path, const FileContents& contents,
                               const FileContents::Edits& edits) {
   writer_.restart();
   contents.write(writer_, edits);
-  if (auto error = writeFileAtomically(path, writer_.written())) return *error;
+  if (auto error = writeFileAtomically(path, writer_.written())) {
+    bool replaced = false;
+    if (path == dataFile_ && compareDataFile(path, writer_.written(), replaced).isEmpty() &&
+        replaced) {
+      unconfirmed_ = QByteArray(writer_.written().data(), writer_.written().size());
+    }
+    return *error;
+  }
+  if (path == dataFile_) unconfirmed_.clear();
   skipWatch_ = true;
   return {};
 }

@@ -133,6 +133,10 @@ class RecordStore {
   QString workFile_;
   std::unique_ptr<FileContents> contents_;
   QString unreadable_;  // why the last load could not read the file
+  // What this copy's last save of the data file wrote when that save failed after the file
+  // was replaced (the folder could not be synced): the user was told it failed, so a save of
+  // the same change again must not find it "saved by another copy" and apply it twice.
+  QByteArray unconfirmed_;
   // The bytes the last load read, kept unchanged until the next: a save tells by them whether
   // another copy saved in between, and copies from them the lines it writes unchanged. The
   // buffer is kept from one load to the next, so that a reload touches no new page.

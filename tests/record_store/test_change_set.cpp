@@ -31,6 +31,21 @@ class WriteCounter final : public FileSystemFaults {
   bool fail_;
 };
 
+// Fails the folder sync after the data file was renamed into place, once.
+class FolderSyncFailure final : public FileSystemFaults {
+ public:
+  FolderSyncFailure() { install(this); }
+  ~FolderSyncFailure() override { install(nullptr); }
+  std::optional<QString> fault(WriteStep step, const QString& path) override {
+    if (step != WriteStep::FolderSync || !path.endsWith(kDataFileName) || failed_) return {};
+    failed_ = true;
+    return QStringLiteral("Input/output error");
+  }
+
+ private:
+  bool failed_ = false;
+};
+
 // Keeps every set it is told of, and whether the data file's lock was held meanwhile.
 class Recorder final : public ChangeListener {
  public:
@@ -93,6 +108,8 @@ class ChangeSetTest : public QObject {
   void wrappersAreSetsOfOne_data();
   void wrappersAreSetsOfOne();
   void wholeBookAddedInOneSave();
+  void changeSavedAgainAfterFolderSyncFailed_data();
+  void changeSavedAgainAfterFolderSyncFailed();
 };
 
 void ChangeSetTest::appliedInOneSave_data() {
@@ -268,6 +285,37 @@ void ChangeSetTest::wholeBookAddedInOneSave() {
   QCOMPARE(store.rowCount(), kRecordLimit);
   QCOMPARE(store.table().value(0, 0), u"N00000"_qs);
   QCOMPARE(store.table().value(kRecordLimit - 1, 0), u"N14999"_qs);
+}
+
+// A save whose file was replaced but whose folder could not be synced is reported as failed;
+// the user saves the same change again, and it is in the file once, not twice.
+void ChangeSetTest::changeSavedAgainAfterFolderSyncFailed_data() {
+  QTest::addColumn<QString>("selected");  // the row left out, by name; none: an add
+  QTest::addColumn<QString>("appended");
+  QTest::addColumn<QStringList>("records");
+
+  QTest::newRow("add") << QString() << u"Cleo"_qs << QStringList{"Ann", "Bram", "Cleo"};
+  QTest::newRow("edit") << u"Bram"_qs << u"Bram: 2"_qs << QStringList{"Ann", "Bram: 2"};
+  QTest::newRow("delete") << u"Ann"_qs << QString() << QStringList{"Bram"};
+}
+
+void ChangeSetTest::changeSavedAgainAfterFolderSyncFailed() {
+  QFETCH(QString, selected);
+  QFETCH(QString, appended);
+  TestEnvironment env;
+  writeFile(kDataFileName, fileOf({lineOf("Ann").toUtf8(), lineOf("Bram").toUtf8()}));
+  RecordStore store(env.configRoot() + u"/a.tmp"_qs);
+  store.SortFile();
+  const QString line = appended.isNull() ? QString() : setOf({u'+' + appended}).added.constFirst();
+  const auto save = [&] {
+    return selected.isNull() ? store.SaveAll(line) : store.SaveRest(rowOf(store, selected), line);
+  };
+  {
+    FolderSyncFailure failure;
+    QVERIFY(!save());
+  }
+  QVERIFY(save());
+  QTEST(fileRecords(env), "records");
 }
 
 QTEST_GUILESS_MAIN(ChangeSetTest)
