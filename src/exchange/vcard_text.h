@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace tavelin::exchange {
+
+// Quoted-printable decoded; an "=" that starts no escape stays as it is.
+QByteArray decodeQuotedPrintable(QByteArrayView bytes);
+
+// Bytes in the named character set (empty: UTF-8 when they are valid UTF-8, otherwise
+// Windows-1252, as every text file is read). ISO-8859-1 is read as Windows-1252, its
+// superset; a character set nobody knows is read as if none were named.
+QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
+
+// A text value's backslash escapes undone: \n and \N a line break, \\ \, \; \: the character.
+// Any other backslash stays.
+QString unescapeText(QStringView text);
+// A structured value (N, ADR, ORG) cut at each unescaped ";", each part unescaped.
+QStringList splitStructured(QStringView text);
+// A parameter value with vCard 4.0's caret escapes undone (^n, ^^, ^').
+QString uncaret(QStringView text);
+
+// A value escaped as a text value: backslash, comma, semicolon and line breaks.
+void escapeText(QString& out, QStringView text);
+
+}  // namespace tavelin::exchange
