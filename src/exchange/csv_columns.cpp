@@ -166,6 +166,7 @@ Contact CsvLayout::contactOf(const QStringList& cells) const {
     if (c.role == Role::EmailLabel) emailLabels.insert(c.index, cell);
     if (c.role == Role::WebLabel) webLabels.insert(c.index, cell);
     if (c.role == Role::AddressLabel) addressLabels.insert(c.index, cell);
+    if (c.role == Role::AddressPart && !c.kind.isEmpty()) addressLabels.insert(c.index, c.kind);
   }
   for (qsizetype i = 0; i < n; ++i) {
     const Column& c = columns[static_cast<size_t>(i)];
