@@ -14,6 +14,8 @@ QString checkTextCodec(QByteArrayView bytes);        // UTF-8 test, decoders, li
 QString checkOptionsFile(QByteArrayView bytes);      // the options file read and written
 QString checkClipboardImport(QByteArrayView bytes);  // clipboard text cut into the fields
 QString checkMailFiles(QByteArrayView bytes);        // font file, sign-off, opened text
+QString checkVCardReader(QByteArrayView bytes);      // cards read, written back, read again
+QString checkCsvReader(QByteArrayView bytes);        // rows read, written back, read again
 
 struct FuzzTarget {
   const char* name;  // also the folder of its inputs below fuzz/corpus and fuzz/regressions

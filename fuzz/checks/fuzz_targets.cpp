@@ -6,7 +6,8 @@ const std::vector<FuzzTarget>& fuzzTargets() {
   static const std::vector<FuzzTarget> targets = {
       {"data_file", checkDataFile},       {"text_codec", checkTextCodec},
       {"options_file", checkOptionsFile}, {"clipboard_import", checkClipboardImport},
-      {"mail_files", checkMailFiles},
+      {"mail_files", checkMailFiles},     {"vcard_reader", checkVCardReader},
+      {"csv_reader", checkCsvReader},
   };
   return targets;
 }

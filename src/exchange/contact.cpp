@@ -33,8 +33,7 @@ void place(Contact& contact, int position, const QString& value, const QString& 
 }  // namespace
 
 bool Contact::isEmpty() const {
-  return overflow.isEmpty() &&
-         std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
+  return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
 }
 
 FieldViews viewsOf(const FieldTexts& fields) {

@@ -29,6 +29,7 @@ struct Contact {
   FieldTexts fields;
   QStringList overflow;
 
+  // No word in any field: nothing a record could show, whatever is kept aside.
   bool isEmpty() const;
 };
 

@@ -36,10 +36,13 @@ void CsvWriter::writeHeader(QByteArray& out) {
 
 void CsvWriter::write(QByteArray& out, const FieldViews& f) {
   if (std::all_of(f.begin(), f.end(), [](QStringView v) { return v.isEmpty(); })) return;
+  // The family name is the last word; a name whose words are not one blank apart goes
+  // whole into the first name, so that joining the parts again gives it back.
   const QStringView name = f[kFullName];
-  const qsizetype space = name.lastIndexOf(u' ');
-  const QStringView given = space > 0 ? name.first(space).trimmed() : QStringView();
-  const QStringView family = name.sliced(space + 1);
+  qsizetype space = name.lastIndexOf(u' ');
+  if (name.contains(u"  ")) space = name.size();
+  const QStringView given = space > 0 ? name.first(space) : QStringView();
+  const QStringView family = space < name.size() ? name.sliced(space + 1) : QStringView();
 
   QString notes;
   int last = kNotes2 + kNoteLines - 1;

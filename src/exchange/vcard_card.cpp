@@ -143,7 +143,8 @@ QString abLabel(const QString& text) {
 // A tel: URI as a number to read and dial, its extension kept.
 QString phoneNumber(const Property& p, const QString& text) {
   QString value = unescapeText(text).trimmed();
-  const bool uri = is(p.valueType, "URI") || value.startsWith(u"tel:", Qt::CaseInsensitive);
+  const bool uri = is(p.valueType, "URI") ||
+                   (!is(p.valueType, "TEXT") && value.startsWith(u"tel:", Qt::CaseInsensitive));
   if (!uri) return value;
   if (value.startsWith(u"tel:", Qt::CaseInsensitive)) value.remove(0, 4);
   const QStringList parts = value.split(u';');

@@ -41,11 +41,17 @@ bool isMarker(QByteArrayView line, const char* marker) {
          0;
 }
 
-// Whether the parameters of the line a property starts with name quoted-printable.
+// Whether the parameters of the line a property starts with name quoted-printable; quoted
+// parameter values (a 4.0 address label) say nothing about it.
 bool namesQuotedPrintable(QByteArrayView line) {
-  const qsizetype colon = line.indexOf(':');
-  const QByteArray head = (colon < 0 ? line : line.first(colon)).toByteArray().toUpper();
-  return head.contains("QUOTED-PRINTABLE");
+  QByteArray head;
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ':') break;
+    if (!quoted) head += c;
+  }
+  return head.toUpper().contains("QUOTED-PRINTABLE");
 }
 
 }  // namespace

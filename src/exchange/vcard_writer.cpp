@@ -136,15 +136,16 @@ void VCardWriter::write(QByteArray& out, const FieldViews& f) {
   for (int k = 0; k < kPhoneFields; ++k) {
     const QStringView phone = f[kPhone1 + k];
     if (phone.isEmpty()) continue;
+    line_.append("TEL");
     if (written++ != k) {
-      line_.append("TEL;");
+      line_.append(';');
       line_.append(kPhoneSlotParameter);
       line_.append('=');
       line_.append(QByteArray::number(k + 1));
-      property(out, ":", phone);
-    } else {
-      property(out, "TEL:", phone);
     }
+    // A number typed as "tel:..." is text, not the URI it looks like.
+    if (phone.startsWith(u"tel:", Qt::CaseInsensitive)) line_.append(";VALUE=text");
+    property(out, ":", phone);
   }
   if (!f[kEmail].isEmpty()) property(out, v4 ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", f[kEmail]);
   if (!f[kWeb].isEmpty()) property(out, "URL:", f[kWeb]);
