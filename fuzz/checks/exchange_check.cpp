@@ -85,7 +85,11 @@ QString check(QByteArrayView bytes, bool csv) {
 
 }  // namespace
 
-QString checkVCardReader(QByteArrayView bytes) { return check(bytes, false); }
-QString checkCsvReader(QByteArrayView bytes) { return check(bytes, true); }
+QString checkVCardReader(QByteArrayView bytes) {
+  return check(bytes, false);
+}
+QString checkCsvReader(QByteArrayView bytes) {
+  return check(bytes, true);
+}
 
 }  // namespace tavelin::fuzz

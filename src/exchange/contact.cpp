@@ -72,16 +72,21 @@ bool PostalAddress::isEmpty() const {
 
 void appendLabelled(QStringList& lines, const QString& label, const QString& kind,
                     const QString& value) {
-  QString head = label;
-  if (!kind.isEmpty()) head += QLatin1StringView(" (") + kind + QLatin1Char(')');
+  // One line of the text file for each line of the value; a label or kind read from a
+  // file may hold line breaks of its own, which become blanks like any control character.
+  const auto oneLine = [](QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+      out += (c.unicode() < 32 && c != u'\t') || c.unicode() == 127 ? QChar(u' ') : c;
+    }
+    return out.trimmed();
+  };
+  QString head = oneLine(label);
+  if (!kind.isEmpty()) head += QLatin1StringView(" (") + oneLine(kind) + QLatin1Char(')');
   head += QLatin1StringView(": ");
   for (QStringView line : QStringView(value).split(u'\n')) {
-    QString text;
-    text.reserve(line.size());
-    for (const QChar c : line) {
-      text += (c.unicode() < 32 && c != u'\t') || c.unicode() == 127 ? QChar(u' ') : c;
-    }
-    text = text.trimmed();
+    const QString text = oneLine(line);
     if (!text.isEmpty()) lines.append(head + text);
   }
 }

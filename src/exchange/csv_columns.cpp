@@ -27,8 +27,9 @@ bool outlookDefault(const QString& value) {
 // Google separates several values in one cell with " ::: ".
 QStringList values(const QString& cell) {
   QStringList out;
-  for (const QString& v : cell.split(QLatin1StringView(" ::: "))) {
-    if (!v.trimmed().isEmpty()) out.append(v.trimmed());
+  // Split as the field will hold it, so that no field holds the separator afterwards.
+  for (const QString& v : fieldText(cell).split(QLatin1StringView(" ::: "))) {
+    if (!fieldText(v).isEmpty()) out.append(v);
   }
   return out;
 }

@@ -142,7 +142,7 @@ QString abLabel(const QString& text) {
 
 // A tel: URI as a number to read and dial, its extension kept.
 QString phoneNumber(const Property& p, const QString& text) {
-  QString value = unescapeText(text).trimmed();
+  QString value = trimBlanks(unescapeText(text)).toString();
   const bool uri = is(p.valueType, "URI") ||
                    (!is(p.valueType, "TEXT") && value.startsWith(u"tel:", Qt::CaseInsensitive));
   if (!uri) return value;
@@ -164,7 +164,7 @@ QString part(const QStringList& parts, int i) {
 QString nonEmptyJoined(const QStringList& parts) {
   QStringList kept;
   for (const QString& p : parts) {
-    if (!p.trimmed().isEmpty()) kept.append(p.trimmed());
+    if (!fieldText(p).isEmpty()) kept.append(trimBlanks(p).toString());
   }
   return kept.join(QLatin1StringView(", "));
 }
@@ -227,9 +227,9 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
     } else if (is(name, "TEL")) {
       builder.addPhone(phoneNumber(p, textOf(p)), kindOf(p, groupLabels), p.preferred, p.slot);
     } else if (is(name, "EMAIL")) {
-      builder.addEmail(unescapeText(textOf(p)).trimmed(), kindOf(p, groupLabels), p.preferred);
+      builder.addEmail(unescapeText(textOf(p)), kindOf(p, groupLabels), p.preferred);
     } else if (is(name, "URL")) {
-      builder.addWeb(unescapeText(textOf(p)).trimmed(), kindOf(p, groupLabels));
+      builder.addWeb(unescapeText(textOf(p)), kindOf(p, groupLabels));
     } else if (is(name, "ADR")) {
       const QStringList parts = splitStructured(textOf(p));
       builder.addAddress({part(parts, 0), part(parts, 1), part(parts, 2), part(parts, 3),

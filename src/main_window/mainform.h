@@ -36,6 +36,10 @@ class Attachments;
 namespace tavelin::mail {
 class MailAndWeb;
 }
+namespace tavelin::exchange {
+class ExchangeActions;
+class ExchangeView;
+}  // namespace tavelin::exchange
 
 namespace tavelin::main_window {
 
@@ -151,6 +155,9 @@ class Mainform final : public QMainWindow, public RecordView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A vCard or CSV file dropped on the window is imported.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
@@ -165,6 +172,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void createTimer1();
   void connectDialerAndOptions();
   void connectMail();
+  void connectExchange();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -179,6 +187,8 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<options::OptionsDialog> optionsDialog_;
   std::unique_ptr<dialer::Dialer> dialer_;
   std::unique_ptr<mail::MailAndWeb> mail_;
+  std::unique_ptr<exchange::ExchangeView> exchangeView_;
+  std::unique_ptr<exchange::ExchangeActions> exchange_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
   bool changeReportOpen_ = false;  // the watcher's message is on screen
