@@ -9,14 +9,15 @@ namespace {
 constexpr qsizetype kMaxHeadBytes = 64 * 1024;
 
 // The separator is the one of comma, semicolon (Outlooks of many countries) and tab that
-// the first line holds most of, outside quotes.
+// the first line holds most of, outside quotes. The line ends at its first line feed, quoted
+// or not, so that the choice does not depend on how much of the file came in the first piece.
 char separatorOf(QByteArrayView head) {
   int commas = 0, semicolons = 0, tabs = 0;
   bool quoted = false;
   for (char c : head) {
+    if (c == '\n') break;
     if (c == '"') quoted = !quoted;
     if (quoted) continue;
-    if (c == '\n') break;
     commas += c == ',';
     semicolons += c == ';';
     tabs += c == '\t';
