@@ -18,7 +18,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 // Both folders are fresh ones, removed afterwards, unless TAVELIN_BENCH_FOLDERS names a folder
 // that keeps them from one run to the next, as a user's folders are kept between starts.
 struct Sandbox {
-  enum class DataFile { Copy, Link };
+  enum class DataFile { Copy, Link, None };  // None: no data file at all
   explicit Sandbox(const QString& source, DataFile how = DataFile::Copy);
   QString configPath() const { return config_; }
 

@@ -5,11 +5,13 @@
 namespace tavelin::exchange {
 namespace {
 
+bool hasText(QStringView text);
+
 QString joined(std::initializer_list<const QString*> parts, QLatin1StringView separator) {
   QString out;
   for (const QString* part : parts) {
+    if (!hasText(*part)) continue;
     const QString text = fieldText(*part);
-    if (text.isEmpty()) continue;
     if (!out.isEmpty()) out += separator;
     out += text;
   }
@@ -30,6 +32,15 @@ void place(Contact& contact, int position, const QString& value, const QString& 
   contact.fields[position] = text;
 }
 
+// Whether the field made of the text would hold a word: anything but blanks and control
+// characters. No copy is made.
+bool hasText(QStringView text) {
+  for (const QChar ch : text) {
+    if (ch.unicode() > 32 && ch.unicode() != 127) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool Contact::isEmpty() const {
@@ -43,29 +54,41 @@ FieldViews viewsOf(const FieldTexts& fields) {
 }
 
 QString fieldText(QStringView value) {
-  QString out;
-  out.reserve(value.size());
-  for (qsizetype i = 0; i < value.size(); ++i) {
-    const QChar c = value[i];
-    if (c == u'\r' || c == u'\n') {
-      // The lines of a multi-line value (a street of two lines) stay apart on one line.
-      while (i + 1 < value.size() && (value[i + 1] == u'\r' || value[i + 1] == u'\n')) ++i;
-      out += QLatin1StringView(", ");
-    } else if (c.unicode() < 32 || c.unicode() == 127) {
-      out += QLatin1Char(' ');
-    } else if (c == u'"') {
-      out += QLatin1Char('\'');
-    } else {
-      out += c;
+  // Most values are plain already: then the text is taken as it is.
+  bool plain = true;
+  for (const QChar c : value) {
+    if (c.unicode() < 32 || c.unicode() == 127 || c == u'"') {
+      plain = false;
+      break;
     }
   }
-  return trimBlanks(out).toString();
+  if (plain) return trimBlanks(value).toString();
+  // The lines of a multi-line value (a street of two lines) stay apart on one line; the
+  // blank lines among them are left out.
+  QString out;
+  out.reserve(value.size());
+  for (QStringView line : value.tokenize(u'\n')) {
+    QString text;
+    text.reserve(line.size());
+    for (const QChar c : line) {
+      if (c.unicode() < 32 || c.unicode() == 127) {
+        text += QLatin1Char(' ');
+      } else {
+        text += c == u'"' ? QChar(u'\'') : c;
+      }
+    }
+    const QStringView kept = trimBlanks(text);
+    if (kept.isEmpty()) continue;
+    if (!out.isEmpty()) out += QLatin1StringView(", ");
+    out += kept;
+  }
+  return out;
 }
 
 bool PostalAddress::isEmpty() const {
   for (const QString* part :
        {&poBox, &extended, &street, &locality, &region, &postalCode, &country}) {
-    if (!fieldText(*part).isEmpty()) return false;
+    if (hasText(*part)) return false;
   }
   return true;
 }
@@ -111,26 +134,26 @@ void ContactBuilder::setNameParts(const QString& family, const QString& given,
 }
 
 void ContactBuilder::addOrganization(const QString& organization) {
-  if (fieldText(organization).isEmpty()) return;
+  if (!hasText(organization)) return;
   if (organization_.isEmpty() && keep(organization.size())) organization_ = organization;
   addExtra(QStringLiteral("Organization"), organization);
 }
 
 void ContactBuilder::addPhone(const QString& number, const QString& kind, bool preferred,
                               int slot) {
-  if (!fieldText(number).isEmpty() && keep(number.size() + kind.size())) {
+  if (hasText(number) && keep(number.size() + kind.size())) {
     phones_.push_back({number, kind, preferred, slot >= 1 && slot <= kPhoneFields ? slot : 0});
   }
 }
 
 void ContactBuilder::addEmail(const QString& address, const QString& kind, bool preferred) {
-  if (!fieldText(address).isEmpty() && keep(address.size() + kind.size())) {
+  if (hasText(address) && keep(address.size() + kind.size())) {
     emails_.push_back({address, kind, preferred, 0});
   }
 }
 
 void ContactBuilder::addWeb(const QString& address, const QString& kind) {
-  if (!fieldText(address).isEmpty() && keep(address.size() + kind.size())) {
+  if (hasText(address) && keep(address.size() + kind.size())) {
     webs_.push_back({address, kind, false, 0});
   }
 }
@@ -151,7 +174,7 @@ void ContactBuilder::addNote(const QString& text) {
   }
   // Blank lines before a note's text keep the places of the Notes lines after them; after
   // it they carry nothing.
-  while (!lines.isEmpty() && fieldText(lines.last()).isEmpty()) lines.removeLast();
+  while (!lines.isEmpty() && !hasText(lines.last())) lines.removeLast();
   noteLines_ += lines;
 }
 

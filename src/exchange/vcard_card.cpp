@@ -1,6 +1,7 @@
 // One card's properties into a contact: parameters, encodings, character sets, escapes and
 // the mapping onto the fourteen fields.
 #include <QHash>
+#include <QVarLengthArray>
 
 #include "exchange/vcard_reader.h"
 #include "exchange/vcard_text.h"
@@ -16,13 +17,14 @@ struct Property {
   QByteArrayView encoding;
   QByteArrayView charset;
   QByteArrayView valueType;
-  QStringList types;  // lower case, "pref" left out
+  QVarLengthArray<QByteArrayView, 4> types;  // "pref" left out
   bool preferred = false;
   int slot = 0;  // the Phone field our own export wrote the number from
 };
 
-bool is(QByteArrayView a, const char* b) {
-  return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+template <size_t N>
+bool is(QByteArrayView a, const char (&b)[N]) {
+  return sameName(a, b);
 }
 
 QByteArrayView unquoted(QByteArrayView v) {
@@ -37,7 +39,7 @@ void addType(Property& p, QByteArrayView type) {
   if (is(type, "PREF")) {
     p.preferred = true;
   } else {
-    p.types.append(QString::fromLatin1(type).toLower());
+    p.types.append(type);
   }
 }
 
@@ -125,13 +127,15 @@ QString kindOf(const Property& p, const QHash<QByteArray, QString>& groupLabels)
     const auto label = groupLabels.constFind(p.group.toByteArray().toUpper());
     if (label != groupLabels.constEnd()) return *label;
   }
-  QStringList kinds;
-  for (const QString& type : p.types) {
-    if (type != u"voice" && type != u"internet" && type != u"x400" && type != u"text") {
-      kinds.append(type);
+  QString kinds;
+  for (QByteArrayView type : p.types) {
+    if (is(type, "VOICE") || is(type, "INTERNET") || is(type, "X400") || is(type, "TEXT")) {
+      continue;
     }
+    if (!kinds.isEmpty()) kinds += QLatin1StringView(", ");
+    kinds += QString::fromUtf8(type).toLower();
   }
-  return kinds.join(QLatin1StringView(", "));
+  return kinds;
 }
 
 // Apple's "_$!<HomePage>!$_" reads "HomePage".
@@ -243,7 +247,7 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
       builder.addOrganization(nonEmptyJoined(splitStructured(textOf(p))));
     } else {
       for (const Extra& extra : kExtras) {
-        if (!is(name, extra.name)) continue;
+        if (name.compare(QByteArrayView(extra.name), Qt::CaseInsensitive) != 0) continue;
         QString text = unescapeText(textOf(p));
         const QString kind = kindOf(p, groupLabels);
         QString heading = QString::fromLatin1(extra.label);

@@ -2,6 +2,8 @@
 
 #include <QByteArrayList>
 
+#include "exchange/vcard_text.h"
+
 namespace tavelin::exchange {
 namespace {
 
@@ -21,8 +23,9 @@ QByteArrayView propertyName(QByteArrayView line) {
   return dot < 0 ? name : name.sliced(dot + 1);
 }
 
-bool nameIs(QByteArrayView name, const char* wanted) {
-  return name.compare(QByteArrayView(wanted), Qt::CaseInsensitive) == 0;
+template <size_t N>
+bool nameIs(QByteArrayView name, const char (&wanted)[N]) {
+  return sameName(name, wanted);
 }
 
 // Photos, logos, sounds and keys are binary: no field and no text file takes them, and they
@@ -34,11 +37,11 @@ bool isBinaryProperty(QByteArrayView line) {
 }
 
 // "BEGIN:VCARD" or "END:VCARD", in any case, blanks around the value allowed.
-bool isMarker(QByteArrayView line, const char* marker) {
+template <size_t N>
+bool isMarker(QByteArrayView line, const char (&marker)[N]) {
   const qsizetype colon = line.indexOf(':');
   if (colon < 0 || !nameIs(line.first(colon), marker)) return false;
-  return line.sliced(colon + 1).trimmed().compare(QByteArrayView("VCARD"), Qt::CaseInsensitive) ==
-         0;
+  return sameName(line.sliced(colon + 1).trimmed(), "VCARD");
 }
 
 // Whether the parameters of the line a property starts with name quoted-printable; quoted

@@ -86,6 +86,11 @@ QString unescapeText(QStringView text) {
   return out;
 }
 
+QString unescapeText(QString&& text) {
+  if (!text.contains(u'\\')) return std::move(text);
+  return unescapeText(QStringView(text));
+}
+
 QStringList splitStructured(QStringView text) {
   QStringList parts;
   qsizetype start = 0;

@@ -8,23 +8,32 @@ namespace {
 enum class Escape { None, Text, Caret };
 
 // Text as UTF-8, escaped as a text value or as a vCard 4.0 parameter value. A lone half of
-// a surrogate pair becomes the replacement character.
+// a surrogate pair becomes the replacement character. Written through a pointer into room
+// made once: three bytes a UTF-16 unit at the most, escapes included.
 void appendUtf8(QByteArray& out, QStringView text, Escape escape) {
+  const qsizetype used = out.size();
+  out.resize(used + 3 * text.size());
+  char* p = out.data() + used;
   for (qsizetype i = 0; i < text.size(); ++i) {
     char32_t c = text[i].unicode();
     if (c < 0x80) {
       const char ascii = static_cast<char>(c);
       if (escape == Escape::Text && (ascii == '\\' || ascii == ',' || ascii == ';')) {
-        out += '\\';
+        *p++ = '\\';
       } else if (ascii == '\n') {
-        out += escape == Escape::Caret ? "^n" : "\\n";
+        *p++ = escape == Escape::Caret ? '^' : '\\';
+        *p++ = 'n';
         continue;
       } else if (ascii == '\r') {
         continue;
       } else if (escape == Escape::Caret && ascii == '^') {
-        out += '^';
+        *p++ = '^';
+      } else if (escape == Escape::Caret && ascii == '"') {
+        *p++ = '^';
+        *p++ = '\'';
+        continue;
       }
-      out += ascii;
+      *p++ = ascii;
       continue;
     }
     if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -34,17 +43,18 @@ void appendUtf8(QByteArray& out, QStringView text, Escape escape) {
       c = 0xFFFD;
     }
     if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
     } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     }
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out.resize(p - out.constData());
 }
 
 // The Notes lines as one text, the empty lines after the last one left out.
