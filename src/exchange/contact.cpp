@@ -53,16 +53,25 @@ FieldViews viewsOf(const FieldTexts& fields) {
   return views;
 }
 
-QString fieldText(QStringView value) {
-  // Most values are plain already: then the text is taken as it is.
-  bool plain = true;
+namespace {
+
+bool isPlain(QStringView value) {
   for (const QChar c : value) {
-    if (c.unicode() < 32 || c.unicode() == 127 || c == u'"') {
-      plain = false;
-      break;
-    }
+    if (c.unicode() < 32 || c.unicode() == 127 || c == u'"') return false;
   }
-  if (plain) return trimBlanks(value).toString();
+  return true;
+}
+
+}  // namespace
+
+QString fieldText(const QString& value) {
+  // Most values are plain already, without blanks around them: then they are kept as they are.
+  if (isPlain(value) && trimBlanks(value).size() == value.size()) return value;
+  return fieldText(QStringView(value));
+}
+
+QString fieldText(QStringView value) {
+  if (isPlain(value)) return trimBlanks(value).toString();
   // The lines of a multi-line value (a street of two lines) stay apart on one line; the
   // blank lines among them are left out.
   QString out;

@@ -40,6 +40,7 @@ FieldViews viewsOf(const FieldTexts& fields);
 // A field's text as the table stores it: control characters as blanks, quotes as apostrophes,
 // no blanks at either end.
 QString fieldText(QStringView value);
+QString fieldText(const QString& value);  // the same text, shared, when it is plain already
 
 // A postal address in vCard's seven parts.
 struct PostalAddress {

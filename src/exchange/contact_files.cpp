@@ -177,7 +177,7 @@ ExportResult exportContacts(const RecordStore& store, const QString& path, Expor
   ExportResult result;
   const RecordTable& table = store.table();
   QByteArray out;
-  out.reserve(static_cast<qsizetype>(table.rowCount()) * 320);
+  out.reserve(static_cast<qsizetype>(table.rowCount()) * 400);
   VCardWriter vcard(format == ExportFormat::VCard40 ? VCardVersion::V40 : VCardVersion::V30);
   CsvWriter csv;
   if (format == ExportFormat::Csv) csv.writeHeader(out);

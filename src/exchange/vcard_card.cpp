@@ -221,13 +221,16 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
 
   ContactBuilder builder;
   QString label;
+  const Property* names = nullptr;  // N, read only for a card without a name in FN
+  bool named = false;
   for (const Property& p : properties) {
     const QByteArrayView name = p.name;
     if (is(name, "FN")) {
-      builder.setFullName(unescapeText(textOf(p)));
+      QString fullName = unescapeText(textOf(p));
+      named = named || !fieldText(fullName).isEmpty();
+      builder.setFullName(fullName);
     } else if (is(name, "N")) {
-      const QStringList parts = splitStructured(textOf(p));
-      builder.setNameParts(part(parts, 0), part(parts, 1), part(parts, 2));
+      if (!names) names = &p;
     } else if (is(name, "TEL")) {
       builder.addPhone(phoneNumber(p, textOf(p)), kindOf(p, groupLabels), p.preferred, p.slot);
     } else if (is(name, "EMAIL")) {
@@ -256,6 +259,10 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
         break;
       }
     }
+  }
+  if (names && !named) {
+    const QStringList parts = splitStructured(textOf(*names));
+    builder.setNameParts(part(parts, 0), part(parts, 1), part(parts, 2));
   }
   // A printed address with no address beside it: its lines are the address.
   if (!builder.hasAddress() && !label.trimmed().isEmpty()) {

@@ -162,7 +162,7 @@ void VCardWriter::write(QByteArray& out, const FieldViews& f) {
   const QString notes = noteText(f);
   if (!notes.isEmpty()) property(out, "NOTE:", notes);
 
-  const int occurrence = ++namesSeen_[name.toString()];
+  const int occurrence = ++namesSeen_[name];
   line_.append("UID:");
   appendUtf8(line_, contactUid(name, occurrence), Escape::None);
   endLine(out);

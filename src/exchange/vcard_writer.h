@@ -30,8 +30,8 @@ class VCardWriter {
   void endLine(QByteArray& out);
 
   VCardVersion version_;
-  QHash<QString, int> namesSeen_;
-  QByteArray line_;  // the property being written, before it is folded
+  QHash<QStringView, int> namesSeen_;  // views into the records, which outlive the writer's use
+  QByteArray line_;                    // the property being written, before it is folded
 };
 
 QByteArray writeVCards(const std::vector<FieldTexts>& records, VCardVersion version);
