@@ -174,7 +174,7 @@ QString nonEmptyJoined(const QStringList& parts) {
 }
 
 struct Extra {
-  const char* name;
+  QByteArrayView name;  // its length counted once, when compiled
   const char* label;
 };
 // Properties no field takes that are kept aside in the attached text file.
@@ -250,7 +250,7 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
       builder.addOrganization(nonEmptyJoined(splitStructured(textOf(p))));
     } else {
       for (const Extra& extra : kExtras) {
-        if (name.compare(QByteArrayView(extra.name), Qt::CaseInsensitive) != 0) continue;
+        if (!sameName(name, extra.name)) continue;
         QString text = unescapeText(textOf(p));
         const QString kind = kindOf(p, groupLabels);
         QString heading = QString::fromLatin1(extra.label);

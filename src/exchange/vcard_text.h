@@ -21,6 +21,17 @@ bool sameName(QByteArrayView name, const char (&upper)[N]) {
   return true;
 }
 
+// The same for a name whose length is known at run time.
+inline bool sameName(QByteArrayView name, QByteArrayView upper) {
+  if (name.size() != upper.size()) return false;
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
 // Quoted-printable decoded; an "=" that starts no escape stays as it is.
 QByteArray decodeQuotedPrintable(QByteArrayView bytes);
 
