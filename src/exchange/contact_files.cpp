@@ -121,7 +121,7 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   const bool vcard = looksLikeVCard(chunk);
   VCardReader vcardReader(take);
   CsvReader csvReader(take);
-  while (!chunk.isEmpty() && !stopped) {
+  while (!chunk.isEmpty() && !stopped && !(!vcard && csvReader.refused())) {
     if (vcard) {
       vcardReader.feed(chunk);
     } else {

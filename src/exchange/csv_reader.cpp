@@ -36,7 +36,12 @@ bool CsvReader::hasHeader() const {
   return layout_ && layout_->known;
 }
 
+bool CsvReader::refused() const {
+  return layout_ && !layout_->known;
+}
+
 void CsvReader::feed(QByteArrayView bytes) {
+  if (refused()) return;  // no row of the rest could be read: no need to look at them
   if (!started_) {
     // The first line decides the encoding and the separator: wait until it is whole.
     const qsizetype n = std::min(bytes.size(), kMaxHeadBytes - head_.size());
@@ -68,6 +73,7 @@ void CsvReader::start() {
 }
 
 void CsvReader::finish() {
+  if (refused()) return;
   if (!started_) start();
   if (!row_.isEmpty() || !cellEnds_.empty() || state_ != State::CellStart) {
     endCell();
@@ -115,6 +121,12 @@ void CsvReader::endRow() {
 
 void CsvReader::take(QByteArrayView bytes) {
   for (const char c : bytes) {
+    if (!layout_ && rowBroken_) {
+      // A first row past the caps names no columns: the file is no contacts CSV.
+      layout_ = std::make_unique<CsvLayout>();
+      return;
+    }
+    if (refused()) return;
     switch (state_) {
       case State::CellStart:
         if (c == '"') {

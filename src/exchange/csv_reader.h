@@ -33,6 +33,8 @@ class CsvReader {
 
   // The first row named at least one column a field takes.
   bool hasHeader() const;
+  // The first row named none: nothing more is read.
+  bool refused() const;
   int unreadable() const { return unreadable_; }
 
  private:

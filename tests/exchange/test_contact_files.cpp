@@ -122,6 +122,8 @@ class ContactFilesTest : public QObject {
                               << "it is a folder";
     QTest::newRow("no such file") << "missing.vcf"
                                   << "No such file or directory";
+    QTest::newRow("200 MB of zeros") << "zeros.csv"
+                                     << "it holds no vCard and no CSV heading row";
   }
 
   void refused() {
@@ -132,6 +134,9 @@ class ContactFilesTest : public QObject {
     f.store.SortFile();
     writeFile("notes.csv", "just,some\r\nwords,here\r\n");
     QDir().mkpath("folder.vcf");
+    QFile zeros("zeros.csv");  // a hole in the file system: nothing written, all read
+    QVERIFY(zeros.open(QIODevice::WriteOnly) && zeros.resize(200 << 20));
+    zeros.close();
     f.actions.importFile(path);
     QCOMPARE(f.dialogs.texts(),
              QStringList{QStringLiteral("Could not import the file \"%1\" (%2). Nothing was "
