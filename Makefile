@@ -3,13 +3,14 @@
 # make bench - the benchmark figures on a generated 15000-record file
 # make test-asan - every test built with AddressSanitizer and UBSan (Debug, in build-asan)
 # make fuzz - each libFuzzer target for FUZZ_SECONDS (default 60), built with clang in build-fuzz
+# make deb   - the Debian package tavelin_<version>_<arch>.deb here, packed from the build with CPack
 BUILD ?= build
 DATA ?= $(CURDIR)/data
 BUILD_TYPE ?= RelWithDebInfo
 TAVELIN_WERROR ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench test-asan fuzz clean
+.PHONY: deps configure build run test bench test-asan fuzz deb clean
 
 deps:
 	@scripts/install-deps
@@ -46,6 +47,13 @@ fuzz: deps
 	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTAVELIN_FUZZ=ON -DTAVELIN_WERROR=$(TAVELIN_WERROR) >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@fuzz/run-fuzzers "$(FUZZ_BUILD)" $(FUZZ_SECONDS)
+
+deb: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target tavelin tavelin_package_files
+	@rm -rf "$(BUILD)/deb"
+	@cpack --config "$(BUILD)/CPackConfig.cmake" -G DEB -B "$(abspath $(BUILD))/deb" >/dev/null
+	@mv "$(BUILD)"/deb/tavelin_*.deb .
+	@ls tavelin_*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

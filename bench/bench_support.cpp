@@ -30,9 +30,8 @@ Sandbox::Sandbox(const QString& source, DataFile how) {
   QDir().mkpath(fixedFolder(config_));
   QDir::setCurrent(work_);
   QFile::remove(kDataFileName);
-  if (how == DataFile::None) {
-    // An address book yet to be made.
-  } else if (source.isEmpty()) {
+  if (how == DataFile::None) return;
+  if (source.isEmpty()) {
     writeBytes(kDataFileName, sampleDataFile(kDefaultRecords));
   } else if (how == DataFile::Link) {
     QFile::link(source, kDataFileName);

@@ -8,6 +8,8 @@
 //   export [FILE]      load, then every record to a vCard 3.0 file through the atomic writer
 //   load [FILE]        one SortFile
 //   save [FILE]        load, then one add-record save: SaveAll with the new line, SortFile
+//   import-lines FILE  into an empty book, every line of FILE as one change set of added
+//                      lines: the lines read and decoded, one Apply, one SortFile
 //   startup [FILE]     build the main window offscreen and run the start-up until it is shown
 //   tick [FILE]        the median of many refresher ticks in browse mode, window offscreen
 //   search FILE TEXT   one new search for TEXT, the input box answered by the fake dialogs
@@ -15,6 +17,7 @@
 //                      one user action at the started window, on a copy of FILE, from the
 //                      button until the record is shown again; every question answered Yes
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <cstdio>
@@ -37,8 +40,8 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: tavelin-bench generate|generate-vcard OUT [N] | "
-               "load|save|startup|tick|export [FILE] | import CARDS | search FILE TEXT | "
-               "add|edit|delete|backup|restore [FILE]\n");
+               "load|save|startup|tick|export [FILE] | import CARDS | import-lines FILE | "
+               "search FILE TEXT | add|edit|delete|backup|restore [FILE]\n");
   return 2;
 }
 
@@ -125,6 +128,29 @@ int main(int argc, char** argv) {
         {QStringLiteral("Zeno Newcomer"), {}, {}, {}, QStringLiteral("555 0199")});
     report("save", timeMs([&] {
              store.SaveAll(line);
+             store.SortFile();
+           }));
+    return 0;
+  }
+
+  if (mode == QLatin1String("import-lines")) {
+    QFile input(file);
+    if (file.isEmpty() || !input.open(QIODevice::ReadOnly)) return usage();
+    bench::Sandbox box({}, bench::Sandbox::DataFile::None);
+    RecordStore store(workFilePath(box.configPath()));
+    store.SortFile();
+    report("import-lines", timeMs([&] {
+             const QByteArray bytes = input.readAll();
+             ChangeSet changes;
+             changes.added.reserve(bytes.count('\n') + 1);
+             for (QByteArrayView rest(bytes); !rest.isEmpty();) {
+               const qsizetype end = rest.indexOf('\n');
+               QByteArrayView line = end < 0 ? rest : rest.first(end);
+               rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+               if (line.endsWith('\r')) line.chop(1);
+               if (!line.isEmpty()) changes.added << QString::fromUtf8(line);
+             }
+             if (!store.Apply(changes)) std::exit(1);
              store.SortFile();
            }));
     return 0;

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "main_window/mainform.h"
+#include "options/frm_about.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavelin"));
   QApplication::setOrganizationName(QStringLiteral("Tavelin"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavelin.svg")));
+  QApplication::setWindowIcon(tavelin::options::programIcon());
 
   const auto platform = tavelin::platform::createPlatform();
   tavelin::main_window::Mainform mainform(*platform);

@@ -6,7 +6,8 @@
 
 #include "attachments/attachment_file.h"
 #include "attachments/editor_command.h"
-#include "main_window/record_view.h"
+#include "contracts/field.h"
+#include "contracts/record_view.h"
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
 
@@ -21,7 +22,7 @@ Attachments::Attachments(platform::Dialogs& dialogs, platform::Launcher& launche
     : dialogs_(dialogs), launcher_(launcher), settings_(settings), view_(view) {}
 
 std::optional<QString> Attachments::shownFileName() {
-  const QString fullName = view_.fieldText(0);
+  const QString fullName = view_.fieldText(Field::FullName);
   std::optional<QString> name = attachmentFileName(fullName);
   if (!name) {
     platform::showMessage(
@@ -40,7 +41,7 @@ bool Attachments::confirmed(const QString& title) {
 }
 
 void Attachments::Label13_Click() {
-  if (view_.fieldText(0).isEmpty() || view_.isAddingOrEditing()) return;
+  if (view_.fieldText(Field::FullName).isEmpty() || view_.isAddingOrEditing()) return;
   const std::optional<QString> name = shownFileName();
   if (!name) return;
 
@@ -76,7 +77,7 @@ void Attachments::Label13_Click() {
 }
 
 void Attachments::mnuKill_Click() {
-  if (view_.fieldText(0).isEmpty()) return;
+  if (view_.fieldText(Field::FullName).isEmpty()) return;
   const std::optional<QString> name = shownFileName();
   if (!name || !confirmed(QStringLiteral("Kill attached Notepad file"))) return;
   // A file that is not there needs no deleting.
@@ -84,7 +85,7 @@ void Attachments::mnuKill_Click() {
 }
 
 void Attachments::mnuKillAll_Click() {
-  if (view_.fieldText(0).isEmpty()) return;
+  if (view_.fieldText(Field::FullName).isEmpty()) return;
   if (!confirmed(QStringLiteral("Kill ALL Notepad files"))) return;
   // Ordinary files of this folder only: never a folder, never what a link points to.
   const QDir folder = QDir::current();

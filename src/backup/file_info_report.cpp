@@ -45,6 +45,15 @@ FileInfoReport buildFileInfoReport(const FileInfoValues& v) {
   t += kCr;
   t += upToDate ? QStringLiteral("The backup appears to be up-to-date.")
                 : QStringLiteral("WARNING: Backup does NOT match file!");
+  // Such lines are nowhere else to be seen: this is how the user learns they are there.
+  if (v.keptLines == 1) {
+    t += kCr +
+         QStringLiteral("1 line of %1 is no contact; it is kept as it stands.").arg(kDataFileName);
+  } else if (v.keptLines > 1) {
+    t += kCr + QStringLiteral("%1 lines of %2 are no contacts; they are kept as they stand.")
+                   .arg(v.keptLines)
+                   .arg(kDataFileName);
+  }
   return {t, upToDate};
 }
 

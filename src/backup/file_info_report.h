@@ -19,6 +19,8 @@ struct FileInfoValues {
   int fileRecords = 0;
   QString lastFileSave;
   QString backupTime;
+  // Lines of the data file that are no record: the store keeps them as they stand, unseen.
+  int keptLines = 0;
 };
 
 struct FileInfoReport {
@@ -26,7 +28,8 @@ struct FileInfoReport {
   bool upToDate = false;  // sizes, record counts and search hits all agree
 };
 
-// The report's lines, separated by CR alone, with its verdict as the last line.
+// The report's lines, separated by CR alone, with its verdict last; after it, only where the
+// data file holds lines that are no record, how many.
 FileInfoReport buildFileInfoReport(const FileInfoValues& values);
 
 // The general date-and-time text: the locale's short date and the time to the second.

@@ -4,9 +4,11 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include "contracts/field.h"
+#include "contracts/live_options.h"
+#include "contracts/record_view.h"
 #include "dialer/comm_control.h"
 #include "dialer/modem_commands.h"
-#include "main_window/record_view.h"
 #include "platform/dialogs.h"
 
 namespace tavelin::dialer {
@@ -33,9 +35,13 @@ class BusyPointer {
 
 }  // namespace
 
-Dialer::Dialer(CommControl& comm, platform::Dialogs& dialogs, DialerOptions& options,
-               RecordView& view)
-    : comm_(comm), dialogs_(dialogs), options_(options), view_(view) {}
+Dialer::Dialer(CommControl& comm, platform::Dialogs& dialogs, const LiveOptions& options,
+               std::function<void()> showOptionsDialog, RecordView& view)
+    : comm_(comm),
+      dialogs_(dialogs),
+      options_(options),
+      showOptionsDialog_(std::move(showOptionsDialog)),
+      view_(view) {}
 
 void Dialer::setWaits(std::chrono::milliseconds reset, std::chrono::milliseconds dial) {
   resetWait_ = reset;
@@ -48,7 +54,7 @@ void Dialer::dialShownNumber(int field) {
 }
 
 void Dialer::dialFirstNumberWhenBrowsing() {
-  if (!view_.isCancelShown()) DialNumber(view_.fieldText(4));
+  if (!view_.isCancelShown()) DialNumber(view_.fieldText(Field::Phone1));
 }
 
 void Dialer::DialNumber(const QString& phone) {
@@ -81,7 +87,7 @@ void Dialer::DialNumber(const QString& phone) {
     platform::showMessage(dialogs_,
                           QStringLiteral("Modem not found.\r\nPlease check modem properties."),
                           Buttons::Ok, Icon::Critical);
-    options_.showOptionsDialog();
+    if (showOptionsDialog_) showOptionsDialog_();
     return;
   }
   comm_.setPortOpen(false);

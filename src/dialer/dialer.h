@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 
 namespace tavelin {
+class LiveOptions;
 class RecordView;
-}
+}  // namespace tavelin
 namespace tavelin::platform {
 class Dialogs;
 }
@@ -13,16 +15,6 @@ class Dialogs;
 namespace tavelin::dialer {
 
 class CommControl;
-
-// What a call reads from the live options when it dials, and the way back to them.
-class DialerOptions {
- public:
-  virtual ~DialerOptions() = default;
-  virtual QString speakerVolume() const = 0;  // the text of cboVol
-  virtual bool toneDialing() const = 0;       // Option1 ("To&ne") is selected
-  // The options dialog, opened as its menu item opens it, so that another port can be chosen.
-  virtual void showOptionsDialog() = 0;
-};
 
 // The reset is answered at once; the dial command only once the number has been dialed.
 inline constexpr std::chrono::milliseconds kResetWait{3000};
@@ -32,7 +24,11 @@ inline constexpr std::chrono::milliseconds kDialWait = 8 * kResetWait;
 // returns to command mode, let the user pick up the handset, hang the modem up.
 class Dialer {
  public:
-  Dialer(CommControl& comm, platform::Dialogs& dialogs, DialerOptions& options, RecordView& view);
+  // A call reads the speaker volume and the dial mode from the live options when it dials;
+  // showOptionsDialog opens the options dialog as its menu item does, so that another port
+  // can be chosen.
+  Dialer(CommControl& comm, platform::Dialogs& dialogs, const LiveOptions& options,
+         std::function<void()> showOptionsDialog, RecordView& view);
 
   // The whole call, message boxes included. A request while a call is in progress is ignored.
   void DialNumber(const QString& phone);
@@ -55,7 +51,8 @@ class Dialer {
 
   CommControl& comm_;
   platform::Dialogs& dialogs_;
-  DialerOptions& options_;
+  const LiveOptions& options_;
+  std::function<void()> showOptionsDialog_;
   RecordView& view_;
   std::chrono::milliseconds resetWait_ = kResetWait;
   std::chrono::milliseconds dialWait_ = kDialWait;

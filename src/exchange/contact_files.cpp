@@ -11,6 +11,7 @@
 #include "exchange/csv_writer.h"
 #include "exchange/vcard_reader.h"
 #include "exchange/vcard_writer.h"
+#include "record_store/change_set.h"
 #include "record_store/record_store.h"
 
 namespace tavelin::exchange {
@@ -55,9 +56,13 @@ std::optional<WriteError> appendAttachments(const QHash<QString, QStringList>& l
   return std::nullopt;
 }
 
-// The one place an import's lines are saved: all of them in one save under the lock.
+// An import is one change set of added lines: one save under the lock.
 std::optional<WriteError> saveAdded(RecordStore& store, const QStringList& lines) {
-  return store.SaveAll(lines.join(QLatin1StringView("\r\n")));
+  ChangeSet changes;
+  changes.added = lines;
+  const SaveResult result = store.Apply(changes);
+  if (result) return std::nullopt;
+  return result.error();
 }
 
 }  // namespace

@@ -4,34 +4,23 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "contracts/field.h"
+#include "contracts/record_view.h"
 #include "mail/browser_launch.h"
 #include "mail/mailer.h"
-#include "main_window/record_view.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 
 namespace tavelin::mail {
-namespace {
-
-constexpr int kFullName = 0;
-constexpr int kEMail = 8;
-constexpr int kWebAddress = 9;
-
-}  // namespace
-
-MailAndWeb::MailAndWeb(platform::Platform& platform, RecordView& view, const RecordTable& table,
-                       const options::FrmOptions& options, Window window)
-    : platform_(platform),
-      view_(view),
-      table_(table),
-      options_(options),
-      window_(std::move(window)) {}
+MailAndWeb::MailAndWeb(platform::Platform& platform, RecordView& view, const LiveOptions& options,
+                       Window window)
+    : platform_(platform), view_(view), options_(options), window_(std::move(window)) {}
 
 void MailAndWeb::OpenMailer(const QString& recipient) {
   if (mailer_) return;  // one message at a time
-  window_.Text15->setText(view_.fieldText(kFullName));
+  window_.Text15->setText(view_.fieldText(Field::FullName));
 
-  Mailer editor({platform_, platform_.printer(), options_, table_, window_.Text15->text()},
+  Mailer editor({platform_, platform_.printer(), options_, view_, window_.Text15->text()},
                 window_.window);
   mailer_ = &editor;
   editor.Form_Load();
@@ -53,7 +42,7 @@ void MailAndWeb::OpenMailer(const QString& recipient) {
 }
 
 void MailAndWeb::mnuMailEmail_Click() {
-  const QString address = view_.fieldText(kEMail);
+  const QString address = view_.fieldText(Field::EMail);
   if (!address.isEmpty()) {
     OpenMailer(address);
     return;
@@ -61,23 +50,23 @@ void MailAndWeb::mnuMailEmail_Click() {
   platform::showMessage(platform_.dialogs(),
                         QStringLiteral("No E-Mail address, using 'Name' instead."),
                         platform::Buttons::Ok, platform::Icon::Information);
-  OpenMailer(view_.fieldText(kFullName));
+  OpenMailer(view_.fieldText(Field::FullName));
 }
 
 void MailAndWeb::mnuMailAddress_Click() {
-  OpenMailer(view_.fieldText(kFullName));
+  OpenMailer(view_.fieldText(Field::FullName));
 }
 
 void MailAndWeb::MailToName() {
   if (view_.isCancelShown()) return;
   window_.SetBrowseMode();
-  OpenMailer(view_.fieldText(kFullName));
+  OpenMailer(view_.fieldText(Field::FullName));
 }
 
 void MailAndWeb::Label6_Click() {
   // Mailing ends in browse mode, which would drop a record being typed.
   if (view_.isCancelShown()) return;
-  const QString address = view_.fieldText(kEMail);
+  const QString address = view_.fieldText(Field::EMail);
   if (address.isEmpty()) {
     view_.focusList();
     return;
@@ -90,7 +79,7 @@ void MailAndWeb::OpenBrowser(const QString& address) {
 }
 
 void MailAndWeb::mnuURL_Click() {
-  OpenBrowser(view_.fieldText(kWebAddress));
+  OpenBrowser(view_.fieldText(Field::Notes1));
 }
 
 void MailAndWeb::mnuBrowBlank_Click() {
@@ -102,7 +91,7 @@ void MailAndWeb::mnuManual_Click() {
 }
 
 void MailAndWeb::Label8_Click() {
-  const QString address = view_.fieldText(kWebAddress);
+  const QString address = view_.fieldText(Field::Notes1);
   if (!address.isEmpty() && !view_.isCancelShown()) OpenBrowser(address);
 }
 

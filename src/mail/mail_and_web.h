@@ -7,12 +7,9 @@ class QLineEdit;
 class QWidget;
 
 namespace tavelin {
-class RecordTable;
+class LiveOptions;
 class RecordView;
 }  // namespace tavelin
-namespace tavelin::options {
-class FrmOptions;
-}
 namespace tavelin::platform {
 class Platform;
 }
@@ -32,8 +29,8 @@ class MailAndWeb {
     QLineEdit* Text15;
     std::function<void()> SetBrowseMode;
   };
-  MailAndWeb(platform::Platform& platform, RecordView& view, const RecordTable& table,
-             const options::FrmOptions& options, Window window);
+  MailAndWeb(platform::Platform& platform, RecordView& view, const LiveOptions& options,
+             Window window);
 
   // Opens the editor for the recipient and returns when it has been closed.
   void OpenMailer(const QString& recipient);
@@ -56,8 +53,7 @@ class MailAndWeb {
  private:
   platform::Platform& platform_;
   RecordView& view_;
-  const RecordTable& table_;
-  const options::FrmOptions& options_;
+  const LiveOptions& options_;
   Window window_;
   Mailer* mailer_ = nullptr;
 };

@@ -11,12 +11,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "contracts/live_options.h"
 #include "mail/mail_files.h"
 #include "mail/mail_text.h"
 #include "mail/mailer_status.h"
 #include "mail/message_edit.h"
 #include "mail/send_via_outlook.h"
-#include "options/frm_options.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
@@ -142,10 +142,9 @@ void Mailer::CloseMailer() {
 
 void Mailer::Timer1_Timer() {
   const QDateTime now = context_.platform.clock().now();
-  const options::FrmOptions& options = context_.options;
-  const QString title =
-      mailerTitle(options.isSet(options.Check1), options.isSet(options.Check5), now.time(),
-                  QLocale::system().toString(now.date(), QLocale::ShortFormat));
+  const LiveOptions& options = context_.options;
+  const QString title = mailerTitle(options.timeOnTitleBar(), options.dateOnTitleBar(), now.time(),
+                                    QLocale::system().toString(now.date(), QLocale::ShortFormat));
   if (windowTitle() != title) setWindowTitle(title);
 
   const bool selected = EditBox->hasSelection();
@@ -186,7 +185,7 @@ void Mailer::QuitMailer() {
   const QString recipient = Dest->text();
   setBusy(true);
   const bool sent = SendViaOutlook(subject, recipient, body, context_.platform.mailTransport(),
-                                   dialogs, context_.table);
+                                   dialogs, context_.records);
   setBusy(false);
   if (sent) {
     platform::showMessage(dialogs, QStringLiteral("Message has been placed in OUTLOOK outbox."),

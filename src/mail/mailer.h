@@ -11,12 +11,10 @@ class QPushButton;
 class QTimer;
 
 namespace tavelin {
-class RecordTable;
+class LiveOptions;
+class RecordList;
 struct WriteError;
 }  // namespace tavelin
-namespace tavelin::options {
-class FrmOptions;
-}
 namespace tavelin::platform {
 class Platform;
 class Printer;
@@ -37,8 +35,8 @@ class Mailer final : public QMainWindow {
   struct Context {
     platform::Platform& platform;
     platform::Printer& printer;
-    const options::FrmOptions& options;
-    const RecordTable& table;
+    const LiveOptions& options;
+    const RecordList& records;
     QString greetingName;  // the main window's Text15
   };
   Mailer(const Context& context, QWidget* mainWindow);

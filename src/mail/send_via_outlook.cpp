@@ -1,15 +1,12 @@
 #include "mail/send_via_outlook.h"
 
+#include "contracts/field.h"
+#include "contracts/record_view.h"
 #include "platform/dialogs.h"
 #include "platform/mail_transport.h"
-#include "record_store/record_lines.h"
-#include "record_store/record_table.h"
 
 namespace tavelin::mail {
 namespace {
-
-constexpr int kFullName = 0;
-constexpr int kEMail = 8;
 
 QString quotedName(QString name) {
   name.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
@@ -19,13 +16,13 @@ QString quotedName(QString name) {
 
 }  // namespace
 
-QString resolveRecipient(const QString& recipient, const RecordTable& table) {
+QString resolveRecipient(const QString& recipient, const RecordList& records) {
   if (recipient.contains(QLatin1Char('@'))) return recipient;
   const QString wanted = recipient.trimmed();
   if (wanted.isEmpty()) return {};
-  for (int row = 0; row < table.rowCount(); ++row) {
-    const QStringView name = table.value(row, kFullName);
-    const QStringView address = table.value(row, kEMail);
+  for (int row = 0; row < records.recordCount(); ++row) {
+    const QStringView name = records.recordValue(row, Field::FullName);
+    const QStringView address = records.recordValue(row, Field::EMail);
     if (!address.isEmpty() && name.compare(wanted, Qt::CaseInsensitive) == 0) {
       return quotedName(name.toString()) + QStringLiteral(" <") + address + QLatin1Char('>');
     }
@@ -35,8 +32,8 @@ QString resolveRecipient(const QString& recipient, const RecordTable& table) {
 
 bool SendViaOutlook(const QString& subject, const QString& recipient, const QString& body,
                     platform::MailTransport& transport, platform::Dialogs& dialogs,
-                    const RecordTable& table) {
-  const QString address = resolveRecipient(recipient, table);
+                    const RecordList& records) {
+  const QString address = resolveRecipient(recipient, records);
   QString error;
   if (!address.isEmpty() && transport.send({address, subject, body}, &error)) return true;
   platform::showMessage(dialogs, QStringLiteral("OUTLOOK could not recognise\r\n") + recipient,

@@ -3,10 +3,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "contracts/field.h"
 #include "dialer/dialer.h"
 #include "main_window/label_click.h"
 #include "main_window/mainform.h"
 #include "options/frm_about.h"
+#include "options/frm_options.h"
 #include "options/options_dialog.h"
 #include "platform/platform.h"
 
@@ -15,14 +17,18 @@ namespace tavelin::main_window {
 void Mainform::connectDialerAndOptions() {
   optionsDialog_ =
       std::make_unique<options::OptionsDialog>(*frmOptions_, MSComm1_, platform_, *this, *this);
-  dialer_ = std::make_unique<dialer::Dialer>(MSComm1_, platform_.dialogs(), *optionsDialog_, *this);
+  dialer_ = std::make_unique<dialer::Dialer>(
+      MSComm1_, platform_.dialogs(), *frmOptions_, [this] { optionsDialog_->mnuOptions_Click(); },
+      *this);
 
   for (int i = 0; i < 4; ++i) {
     connect(menuItem(QStringLiteral("mnuDial%1").arg(i + 1)), &QAction::triggered, this,
-            [this, i] { dialer_->DialNumber(Text[4 + i]->text()); });
+            [this, i] { dialer_->DialNumber(Text[Field::Phone1 + i]->text()); });
   }
-  const std::pair<QLabel*, int> telephones[] = {
-      {Label3, 4}, {Label10, 5}, {Label11, 6}, {Label12, 7}};
+  const std::pair<QLabel*, int> telephones[] = {{Label3, Field::Phone1},
+                                                {Label10, Field::Phone2},
+                                                {Label11, Field::Phone3},
+                                                {Label12, Field::Phone4}};
   for (const auto& [label, field] : telephones) {
     onLabelClick(label, [this, field = field] { dialer_->dialShownNumber(field); });
   }

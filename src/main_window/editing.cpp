@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "attachments/attachment_file.h"
+#include "contracts/field.h"
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
 #include "platform/dialogs.h"
@@ -69,14 +70,14 @@ void Mainform::EditRecord() {
   Editing = true;
   if (Command2->text() != kSave) {
     if (!Adding) SetEditMode();
-    Text[0]->setFocus();
+    Text[Field::FullName]->setFocus();
     // Only matters when this comes while adding: the add layout leaves "Edit" there.
     Command2->setText(kSave);
     return;
   }
 
   const int row = List1->listIndex();
-  if (trimBlanks(Text[0]->text()).isEmpty()) {
+  if (trimBlanks(Text[Field::FullName]->text()).isEmpty()) {
     platform::showMessage(platform_.dialogs(), QStringLiteral("The NAME field cannot be blank."),
                           Buttons::Ok, Icon::Critical);
     SortFile();  // the typed changes are dropped
@@ -88,8 +89,9 @@ void Mainform::EditRecord() {
 
   // The edited record replaces the selected one in the same write; a failed write changes
   // nothing, and the typed fields stay for another try.
-  if (const auto error = store_.SaveRest(row, BuildLineFromFields(typedFields(*this)))) {
-    reportWriteError(*error);
+  if (const SaveResult saved = store_.SaveRest(row, BuildLineFromFields(typedFields(*this)));
+      !saved) {
+    reportWriteError(saved.error());
     return;
   }
   SortFile();
@@ -124,12 +126,12 @@ void Mainform::AddRecord() {
     for (QPushButton* b : {Command5, Command6, Command7, Command8, Command9}) b->setEnabled(false);
     Command4->setText(kSave);
     List1->setFocusPolicy(Qt::ClickFocus);
-    Text[0]->setFocus();
+    Text[Field::FullName]->setFocus();
     return;
   }
 
   // Unlike an edit, a name of blanks only is accepted here: only an empty one is refused.
-  if (Text[0]->text().isEmpty()) {
+  if (Text[Field::FullName]->text().isEmpty()) {
     platform::showMessage(platform_.dialogs(),
                           QStringLiteral("You must at least enter the NAME field."), Buttons::Ok,
                           Icon::Critical);
@@ -139,8 +141,8 @@ void Mainform::AddRecord() {
     List1->setFocus();
   } else {
     const int row = List1->listIndex();
-    if (const auto error = store_.SaveAll(BuildLineFromFields(typedFields(*this)))) {
-      reportWriteError(*error);  // still adding, with everything typed
+    if (const SaveResult saved = store_.SaveAll(BuildLineFromFields(typedFields(*this))); !saved) {
+      reportWriteError(saved.error());  // still adding, with everything typed
       return;
     }
     SortFile();
@@ -170,10 +172,11 @@ void Mainform::DeleteRecord() {
                             Buttons::YesNo, Icon::Question) != platform::Button::Yes) {
     return;
   }
-  const std::optional<QString> attachment = attachments::attachmentFileName(Text[0]->text());
+  const std::optional<QString> attachment =
+      attachments::attachmentFileName(Text[Field::FullName]->text());
   const int row = List1->listIndex();
-  if (const auto error = store_.SaveRest(row)) {
-    reportWriteError(*error);  // the record and its attachment stay
+  if (const SaveResult saved = store_.SaveRest(row); !saved) {
+    reportWriteError(saved.error());  // the record and its attachment stay
     return;
   }
   // Only once the record is gone from the file may its attachment go.

@@ -8,7 +8,6 @@
 #include "exchange/contact_files.h"
 #include "exchange/exchange_actions.h"
 #include "main_window/mainform.h"
-#include "main_window/name_list.h"
 #include "platform/platform.h"
 
 namespace tavelin::main_window {
@@ -17,25 +16,28 @@ namespace {
 
 class MainformExchangeView final : public exchange::ExchangeView {
  public:
-  explicit MainformExchangeView(Mainform& window) : w_(window) {}
-  bool isAddingOrEditing() const override { return w_.isAddingOrEditing() || w_.isCancelShown(); }
+  explicit MainformExchangeView(Mainform& window) : w_(window), view_(window) {}
+  bool isAddingOrEditing() const override {
+    return view_.isAddingOrEditing() || view_.isCancelShown();
+  }
   void reloadShowing(const QString& line) override {
     w_.SortFile();
     const RecordTable& table = w_.store().table();
     for (int row = 0; row < table.rowCount(); ++row) {
       if (table.BuildRecordLine(row) == line) {
-        w_.List1->setListIndex(row);
+        view_.selectRow(row);
         break;
       }
     }
-    w_.List1_Click();
-    w_.focusList();
+    view_.showSelectedRecord();
+    view_.focusList();
   }
-  void setBusy(bool busy) override { w_.setBusy(busy); }
-  void reportWriteError(const WriteError& error) override { w_.reportWriteError(error); }
+  void setBusy(bool busy) override { view_.setBusy(busy); }
+  void reportWriteError(const WriteError& error) override { view_.reportWriteError(error); }
 
  private:
   Mainform& w_;
+  RecordView& view_;  // the window as the subsystems see it
 };
 
 // The one file of a drop that the import takes, or empty.

@@ -5,12 +5,13 @@
 #include "mail/mail_and_web.h"
 #include "main_window/label_click.h"
 #include "main_window/mainform.h"
+#include "options/frm_options.h"
 
 namespace tavelin::main_window {
 
 void Mainform::connectMail() {
   mail_ = std::make_unique<mail::MailAndWeb>(
-      platform_, *this, store_.table(), *frmOptions_,
+      platform_, *this, *frmOptions_,
       mail::MailAndWeb::Window{this, Text15, [this] { SetBrowseMode(); }});
   mail::MailAndWeb* m = mail_.get();
   const auto bind = [this, m](const char* item, void (mail::MailAndWeb::*handler)()) {

@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <QTimer>
+
 #include "attachments/attachments.h"
+#include "backup/backup_actions.h"
 #include "dialer/dialer.h"
 #include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
@@ -21,6 +24,8 @@
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
+#include "search/search.h"
+#include "watcher/change_watcher.h"
 
 namespace tavelin::main_window {
 
@@ -36,7 +41,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   store_.Preload();
   frmOptions_ = std::make_unique<options::FrmOptions>();
   setObjectName(QStringLiteral("Mainform"));
-  store_.onLockWait = [this](bool waiting) { setBusy(waiting); };
+  store_.setLockWaitObserver([this](bool waiting) { setBusy(waiting); });
   buildControls();
   buildMenus();
   connectControls();
@@ -64,12 +69,79 @@ void Mainform::connectControls() {
   connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
 }
 
+// Backup, restore and the file report: backup::BackupActions.
+void Mainform::connectBackupControls() {
+  backupActions_ = std::make_unique<backup::BackupActions>(platform_, store_, *this);
+  backup::BackupActions* b = backupActions_.get();
+  const auto onClick = [this](QPushButton* button, std::function<void()> handler) {
+    connect(button, &QPushButton::clicked, this, std::move(handler));
+  };
+  const auto onMenu = [this](const char* item, std::function<void()> handler) {
+    connect(menuItem(QLatin1String(item)), &QAction::triggered, this, std::move(handler));
+  };
+  onClick(Command6, [this] { BackupFile(); });
+  onMenu("mnuBack", [this] { BackupFile(); });
+  onClick(Command7, [this] { RestoreFile(); });
+  onMenu("mnuRest", [this] { RestoreFile(); });
+  onMenu("mnuBA", [this] { mnuBA_Click(); });
+  onMenu("mnuRA", [this] { mnuRA_Click(); });
+  onClick(Command9, [this, b] { b->ShowFileInfo(SearchString); });
+  onMenu("mnuInfo", [this, b] { b->ShowFileInfo(SearchString); });
+}
+
+void Mainform::BackupFile() {
+  backupActions_->BackupFile();
+}
+
+void Mainform::RestoreFile() {
+  backupActions_->RestoreFile();
+}
+
+void Mainform::mnuBA_Click() {
+  backupActions_->mnuBA_Click();
+}
+
+void Mainform::mnuRA_Click() {
+  backupActions_->mnuRA_Click();
+}
+
+// The change watcher, every five seconds: watcher::ChangeWatcher.
+void Mainform::createTimer2() {
+  watcher_ = std::make_unique<watcher::ChangeWatcher>(platform_, store_, *frmOptions_, *this);
+  Timer2 = new QTimer(this);
+  Timer2->setObjectName(QStringLiteral("Timer2"));
+  Timer2->setInterval(5000);
+  connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
+  Timer2->start();
+}
+
+void Mainform::Timer2_Timer() {
+  watcher_->Timer2_Timer();
+}
+
+// Search, find next and clear: search::Search.
+void Mainform::connectSearch() {
+  search_ =
+      std::make_unique<search::Search>(platform_.dialogs(), *frmOptions_, *this, SearchString);
+  search::Search* s = search_.get();
+  connect(Command8, &QPushButton::clicked, this, [this] { NewSearch(); });
+  connect(Command1, &QPushButton::clicked, this, [s] { s->FindNext(); });
+  connect(menuItem(QStringLiteral("mnuFind")), &QAction::triggered, this, [this] { NewSearch(); });
+  connect(menuItem(QStringLiteral("mnuNext")), &QAction::triggered, this, [s] { s->FindNext(); });
+  connect(menuItem(QStringLiteral("mnuClear")), &QAction::triggered, this,
+          [s] { s->mnuClear_Click(); });
+}
+
+void Mainform::NewSearch() {
+  search_->NewSearch();
+}
+
 void Mainform::SortFile() {
   listModel_->beginReload();
   const RecordStore::LoadResult result = store_.SortFile();
   listModel_->endReload();
   if (!result.unreadable.isEmpty()) {
-    const QString path = QDir::toNativeSeparators(QFileInfo(store_.DataFile).absoluteFilePath());
+    const QString path = QDir::toNativeSeparators(QFileInfo(store_.dataFile()).absoluteFilePath());
     platform::showMessage(platform_.dialogs(),
                           QStringLiteral("The address book \"%1\" could not be read (%2). Its "
                                          "records are not shown, and nothing will be written "

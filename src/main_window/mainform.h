@@ -4,8 +4,8 @@
 #include <array>
 #include <memory>
 
+#include "contracts/record_view.h"
 #include "dialer/comm_control.h"
-#include "main_window/record_view.h"
 #include "record_store/record_store.h"
 
 class QAction;
@@ -40,6 +40,15 @@ namespace tavelin::exchange {
 class ExchangeActions;
 class ExchangeView;
 }  // namespace tavelin::exchange
+namespace tavelin::backup {
+class BackupActions;
+}
+namespace tavelin::search {
+class Search;
+}
+namespace tavelin::watcher {
+class ChangeWatcher;
+}
 
 namespace tavelin::main_window {
 
@@ -81,41 +90,28 @@ class Mainform final : public QMainWindow, public RecordView {
   void Text_GotFocus(int field);
   void Text_KeyDown(int field, int keyCode);
 
-  // Search
+  // Search (search::Search)
   void NewSearch();
-  void FindNext();
-  void SearchRecords();
-  void mnuClear_Click();
 
   // Window state refresher, every 500 ms
   void Timer1_Timer();
 
-  // Backup and restore, on disk and on the removable disk, and the file report
+  // Backup and restore, on disk and on the removable disk (backup::BackupActions)
   void BackupFile();
   void RestoreFile();
   void mnuBA_Click();
   void mnuRA_Click();
-  void ShowFileInfo();
 
-  // Data-file change watcher
+  // Data-file change watcher (watcher::ChangeWatcher)
   void Timer2_Timer();
 
   // Shutdown
   void mnuQuit_Click();
   void Command5_Click();
 
-  // One message naming a file that could not be written; nothing was changed.
-  void reportWriteError(const WriteError& error);
-
-  // The narrow view the subsystems get.
-  QString fieldText(int field) const override;
-  void setFieldText(int field, const QString& text) override;
-  bool isAddingOrEditing() const override { return Adding || Editing; }
+  // Of the view the subsystems get (RecordView), what the window's own tests look at.
   bool isCancelShown() const override;
-  int selectedRow() const override;
-  void focusList() override;
   void showSelectedRecord() override { List1_Click(); }
-  void setBusy(bool busy) override;
 
   platform::Platform& platform() { return platform_; }
   options::FrmOptions& frmOptions() { return *frmOptions_; }
@@ -129,7 +125,6 @@ class Mainform final : public QMainWindow, public RecordView {
   bool Adding = false;
   bool Editing = false;
   std::array<QString, kFieldCount> SavedFields;  // the fields as Add found them, 80 wide
-  int SearchFrom = 0;                            // 0: a new search, 1: find next
 
   // Controls, named as the window's designer named them.
   QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
@@ -160,6 +155,26 @@ class Mainform final : public QMainWindow, public RecordView {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The rest of the narrow view the subsystems get: they call it through RecordView.
+  // One message naming a file that could not be written; nothing was changed.
+  void reportWriteError(const WriteError& error) override;
+  int recordCount() const override;
+  QStringView recordStored(int row, int field) const override;
+  QStringView recordValue(int row, int field) const override;
+  QString recordSlot(int row, int field) const override;
+  QString fieldText(int field) const override;
+  void setFieldText(int field, const QString& text) override;
+  bool isAddingOrEditing() const override { return Adding || Editing; }
+  int selectedRow() const override;
+  void focusList() override;
+  void setBusy(bool busy) override;
+  void selectRow(int row) override;
+  void scrollRowToTop(int row) override;
+  void showRecord() override { ShowRecord(); }
+  void reload() override { SortFile(); }
+  void showNoRecords() override;
+  void setQuitButtonText(const QString& text) override;
+
   void buildControls();
   void buildMenus();
   void connectControls();
@@ -189,9 +204,11 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<mail::MailAndWeb> mail_;
   std::unique_ptr<exchange::ExchangeView> exchangeView_;
   std::unique_ptr<exchange::ExchangeActions> exchange_;
+  std::unique_ptr<backup::BackupActions> backupActions_;
+  std::unique_ptr<search::Search> search_;
+  std::unique_ptr<watcher::ChangeWatcher> watcher_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
-  bool changeReportOpen_ = false;  // the watcher's message is on screen
   struct TickTargets;
   std::shared_ptr<const TickTargets> tickTargets_;  // what Timer1_Timer writes, found once
 };

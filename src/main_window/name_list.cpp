@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "contracts/field.h"
 #include "record_store/record_table.h"
 
 namespace tavelin::main_window {
@@ -13,7 +14,7 @@ int NameListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant NameListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) return {};
-  return table_.stored(index.row(), 0).toString();
+  return table_.stored(index.row(), Field::FullName).toString();
 }
 
 NameList::NameList(QWidget* parent) : QListView(parent) {

@@ -12,8 +12,7 @@
 namespace tavelin::main_window {
 
 void Mainform::connectOutputAndAttachments() {
-  printing_ = std::make_unique<output::Printing>(platform_.printer(), platform_.dialogs(), *this,
-                                                 store_.table());
+  printing_ = std::make_unique<output::Printing>(platform_.printer(), platform_.dialogs(), *this);
   clipboardExchange_ = std::make_unique<output::ClipboardExchange>(platform_.clipboard(),
                                                                    platform_.dialogs(), *this);
   attachments_ = std::make_unique<attachments::Attachments>(

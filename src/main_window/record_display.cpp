@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "attachments/attachment_file.h"
+#include "contracts/field.h"
 #include "dialer/dialer.h"
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
@@ -40,7 +41,7 @@ void Mainform::ShowRecord() {
 void Mainform::List1_Click() {
   ShowRecord();
   QFont f = Label13->font();
-  const bool attached = attachments::hasAttachment(Text[0]->text());
+  const bool attached = attachments::hasAttachment(Text[Field::FullName]->text());
   if (f.underline() != attached) {
     f.setUnderline(attached);
     Label13->setFont(f);
@@ -53,7 +54,7 @@ void Mainform::List1_DblClick() {
 
 void Mainform::List1_KeyDown(int keyCode) {
   if (keyCode == 13) {
-    dialer_->DialNumber(Text[4]->text());  // in every mode
+    dialer_->DialNumber(Text[Field::Phone1]->text());  // in every mode
     return;
   }
   if (keyCode != 27) return;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "contracts/field.h"
 #include "main_window/mainform.h"
 #include "main_window/name_list.h"
 #include "main_window/title_text.h"
@@ -33,13 +34,14 @@ struct Mainform::TickTargets {
 
   explicit TickTargets(const Mainform& w)
       : links{{
-            link(w.Label5, w.Text[0], envelope(), "Click to send e-mail to ", true),
-            link(w.Label3, w.Text[4], telephone(), "Click to dial ", true),
-            link(w.Label10, w.Text[5], telephone(), "Click to dial ", true),
-            link(w.Label11, w.Text[6], telephone(), "Click to dial ", true),
-            link(w.Label12, w.Text[7], telephone(), "Click to dial ", true),
-            link(w.Label6, w.Text[8], envelope(), "Click to send e-mail to ", true),
-            link(w.Label8, w.Text[9], pointer("signpost"), "Auto-launch Internet Explorer", false),
+            link(w.Label5, w.Text[Field::FullName], envelope(), "Click to send e-mail to ", true),
+            link(w.Label3, w.Text[Field::Phone1], telephone(), "Click to dial ", true),
+            link(w.Label10, w.Text[Field::Phone2], telephone(), "Click to dial ", true),
+            link(w.Label11, w.Text[Field::Phone3], telephone(), "Click to dial ", true),
+            link(w.Label12, w.Text[Field::Phone4], telephone(), "Click to dial ", true),
+            link(w.Label6, w.Text[Field::EMail], envelope(), "Click to send e-mail to ", true),
+            link(w.Label8, w.Text[Field::Notes1], pointer("signpost"),
+                 "Auto-launch Internet Explorer", false),
         }},
         attachmentPointer(pointer("notebook")) {
     const auto item = [&w](const char* name) { return w.menuItem(QLatin1String(name)); };
@@ -112,7 +114,7 @@ void Mainform::Timer1_Timer() {
   // 2. Tool tips.
   if (options.isSet(options.chkTool)) {
     for (QLineEdit* box : Text) box->setToolTip(box->text());
-    if (!Text[4]->text().isEmpty()) {
+    if (!Text[Field::Phone1]->text().isEmpty()) {
       List1->setToolTip(QStringLiteral("Double-click to dial first phone number"));
     }
     for (const TickTargets::Link& l : t.links) {
@@ -133,7 +135,7 @@ void Mainform::Timer1_Timer() {
   t.mnuRead->setEnabled(!browsing);
   t.mnuClipAddr->setEnabled(browsing);
   t.mnuClipRecord->setEnabled(browsing);
-  t.mnuURL->setEnabled(browsing && !Text[9]->text().isEmpty());
+  t.mnuURL->setEnabled(browsing && !Text[Field::Notes1]->text().isEmpty());
 
   // 5. Title bar, written only when it changes.
   const QDateTime now = platform_.clock().now();
@@ -159,14 +161,14 @@ void Mainform::Timer1_Timer() {
 
   // 8 to 10. Dialling and mailing need something to dial or mail to.
   for (size_t i = 0; i < t.dial.size(); ++i) {
-    t.dial[i]->setEnabled(!Text[4 + i]->text().isEmpty());
+    t.dial[i]->setEnabled(!Text[Field::Phone1 + i]->text().isEmpty());
   }
   if (!browsing) {
     for (QAction* item : t.dial) item->setEnabled(false);
     t.mnuNext->setEnabled(false);
     t.mnuClear->setEnabled(false);
   }
-  if (Text[8]->text().isEmpty()) t.mnuMailEmail->setEnabled(false);
+  if (Text[Field::EMail]->text().isEmpty()) t.mnuMailEmail->setEnabled(false);
 }
 
 }  // namespace tavelin::main_window

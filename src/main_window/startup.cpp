@@ -28,7 +28,6 @@ void Mainform::Form_Load() {
 
   dialer::applyStoredPortSettings(MSComm1_, platform_.settings());
 
-  store_.DataFile = kDataFileName;
   store_.RemoveStaleSaveFiles();  // left by a copy killed in the middle of a save
   SortFile();
   List1->setListIndex(0);

@@ -1,7 +1,7 @@
 #include "main_window/title_text.h"
 
-#include "main_window/search_text.h"
 #include "record_store/record_lines.h"
+#include "search/search_text.h"
 
 namespace tavelin::main_window {
 
@@ -15,8 +15,8 @@ QString titleText(const TitleOptions& options, QTime now, const QString& shortDa
   }
   if (options.date) title += QStringLiteral("  [") + shortDate + QLatin1Char(']');
   if (options.searchString && !trimBlanks(searchString).isEmpty()) {
-    title += QStringLiteral("  [Search String: ") + properCase(QStringView(searchString).left(25)) +
-             QLatin1Char(']');
+    title += QStringLiteral("  [Search String: ") +
+             search::properCase(QStringView(searchString).left(25)) + QLatin1Char(']');
   }
   return title;
 }

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "main_window/record_view.h"
+#include "contracts/record_view.h"
 #include "options/pseudo_modal.h"
 #include "options/sys_info.h"
 
@@ -35,6 +35,16 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption,
 }
 
 }  // namespace
+
+QIcon programIcon() {
+  // Drawn in PNG, which Qt reads without any plugin: an SVG icon stays blank on a system
+  // without the SVG plugin.
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/tavelin-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
 
 QString versionText(int major, int minor, int revision) {
   return QStringLiteral("Version %1.%2.%3").arg(major).arg(minor).arg(revision);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 
 class QFrame;
 class QLabel;
@@ -36,6 +37,9 @@ class FrmAbout final : public QDialog {
  private:
   platform::Platform& platform_;
 };
+
+// The program's icon, for its windows and the About box.
+QIcon programIcon();
 
 // The version as the About box shows it: "Version " + major + "." + minor + "." + revision.
 QString versionText(int major, int minor, int revision);

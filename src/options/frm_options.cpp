@@ -118,8 +118,10 @@ FrmOptions::FrmOptions(QWidget* parent) : QDialog(parent) {
   Label3 = place<QLabel>(Frame2, "Label3", QStringLiteral("Speaker volume"),
                          twips(1680, 360, 1212, 252));
   cboVol = placeCombo(Frame2, "cboVol", Label3, twips(1680, 600, 1092, 288));
+  // In line with the labels beside it: higher up, the caption would sit on the border of the
+  // frame around it, which this style draws below its own caption.
   Frame3 =
-      place<QGroupBox>(Frame2, "Frame3", QStringLiteral("Dialing"), twips(3240, 240, 2532, 732));
+      place<QGroupBox>(Frame2, "Frame3", QStringLiteral("Dialing"), twips(3240, 360, 2532, 732));
   // Auto-exclusive buttons may both be clear, which is how the window starts.
   Option2 =
       place<QRadioButton>(Frame3, "Option2", QStringLiteral("&Pulse"), twips(240, 360, 1092, 192));
@@ -190,6 +192,46 @@ void FrmOptions::apply(const OptionValues& values) {
 
 bool FrmOptions::isSet(const QCheckBox* box) const {
   return box->checkState() == Qt::Checked;
+}
+
+bool FrmOptions::timeOnTitleBar() const {
+  return isSet(Check1);
+}
+
+bool FrmOptions::dateOnTitleBar() const {
+  return isSet(Check5);
+}
+
+bool FrmOptions::searchStringOnTitleBar() const {
+  return isSet(Check4);
+}
+
+bool FrmOptions::clearSearchStringIfSearchFails() const {
+  return isSet(Check2);
+}
+
+bool FrmOptions::autoBackupOnStart() const {
+  return Check3->isChecked();
+}
+
+bool FrmOptions::tooltipsEnabled() const {
+  return isSet(chkTool);
+}
+
+bool FrmOptions::fancyPointersEnabled() const {
+  return isSet(chkFancy);
+}
+
+bool FrmOptions::multiUserMode() const {
+  return chkMulti->isChecked();
+}
+
+QString FrmOptions::speakerVolume() const {
+  return cboVol->currentText();
+}
+
+bool FrmOptions::toneDialing() const {
+  return Option1->isChecked();
 }
 
 std::array<QCheckBox*, 8> FrmOptions::flagBoxes() const {

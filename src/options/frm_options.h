@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "contracts/live_options.h"
 #include "record_store/options_file.h"
 
 class QCheckBox;
@@ -14,8 +15,8 @@ class QRadioButton;
 namespace tavelin::options {
 
 // The options window. It is created hidden at start-up and kept for the whole run: its controls
-// are the live option values, and the rest of the program reads them there.
-class FrmOptions : public QDialog {
+// are the live option values, and the rest of the program reads them through LiveOptions.
+class FrmOptions : public QDialog, public LiveOptions {
   Q_OBJECT
 
  public:
@@ -29,6 +30,17 @@ class FrmOptions : public QDialog {
   void apply(const OptionValues& values);
 
   bool isSet(const QCheckBox* box) const;
+
+  bool timeOnTitleBar() const override;
+  bool dateOnTitleBar() const override;
+  bool searchStringOnTitleBar() const override;
+  bool clearSearchStringIfSearchFails() const override;
+  bool autoBackupOnStart() const override;
+  bool tooltipsEnabled() const override;
+  bool fancyPointersEnabled() const override;
+  bool multiUserMode() const override;
+  QString speakerVolume() const override;
+  bool toneDialing() const override;
 
   QGroupBox* Frame1;
   QCheckBox* Check1;

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "contracts/record_view.h"
 #include "dialer/comm_control.h"
-#include "main_window/record_view.h"
 #include "options/frm_options.h"
 #include "options/options_io.h"
 #include "options/pseudo_modal.h"
@@ -64,14 +64,6 @@ void OptionsDialog::cboPort_Click(int index) {
     platform::showMessage(platform_.dialogs(), error->text, Buttons::Ok, Icon::Exclamation);
     comm_.setCommPort(OldPort);
   }
-}
-
-QString OptionsDialog::speakerVolume() const {
-  return form_.cboVol->currentText();
-}
-
-bool OptionsDialog::toneDialing() const {
-  return form_.Option1->isChecked();
 }
 
 }  // namespace tavelin::options

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "dialer/dialer.h"
-
 class QWidget;
 
 namespace tavelin {
@@ -20,7 +18,7 @@ class FrmOptions;
 
 // What the options window does: it is shown over the main window, "OK" stores the options,
 // "Cancel" keeps them for this run only, and a port chosen in the list is used at once.
-class OptionsDialog final : public dialer::DialerOptions {
+class OptionsDialog final {
  public:
   OptionsDialog(FrmOptions& form, dialer::CommControl& comm, platform::Platform& platform,
                 QWidget& mainWindow, RecordView& view);
@@ -31,10 +29,6 @@ class OptionsDialog final : public dialer::DialerOptions {
   void Command2_Click();
   // A port chosen in the list, by its row.
   void cboPort_Click(int index);
-
-  QString speakerVolume() const override;
-  bool toneDialing() const override;
-  void showOptionsDialog() override { mnuOptions_Click(); }
 
  private:
   FrmOptions& form_;

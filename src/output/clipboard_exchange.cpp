@@ -1,6 +1,6 @@
 #include "output/clipboard_exchange.h"
 
-#include "main_window/record_view.h"
+#include "contracts/record_view.h"
 #include "output/clipboard_text.h"
 #include "platform/clipboard.h"
 #include "platform/dialogs.h"

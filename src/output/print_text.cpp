@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "record_store/record_table.h"
+#include "contracts/record_view.h"
 
 namespace tavelin::output {
 namespace {
@@ -16,12 +16,12 @@ constexpr std::array<const char*, kFieldCount> kLabels = {
 
 }  // namespace
 
-QString recordPrintText(const RecordTable& table, int row) {
+QString recordPrintText(const RecordList& records, int row) {
   QString text;
   text.reserve(kFieldCount * (10 + 1 + kFieldWidth + 2) + 2);
   for (int k = 0; k < kFieldCount; ++k) {
-    text +=
-        QLatin1String(kLabels[k]) + QLatin1Char('\t') + table.slot(row, k) + QLatin1String("\r\n");
+    text += QLatin1String(kLabels[k]) + QLatin1Char('\t') + records.recordSlot(row, k) +
+            QLatin1String("\r\n");
   }
   text += QLatin1String("\r\n");
   return text;

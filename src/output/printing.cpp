@@ -1,10 +1,9 @@
 #include "output/printing.h"
 
-#include "main_window/record_view.h"
+#include "contracts/record_view.h"
 #include "output/print_text.h"
 #include "platform/dialogs.h"
 #include "platform/printer.h"
-#include "record_store/record_table.h"
 
 namespace tavelin::output {
 
@@ -12,13 +11,12 @@ using platform::Button;
 using platform::Buttons;
 using platform::Icon;
 
-Printing::Printing(platform::Printer& printer, platform::Dialogs& dialogs, RecordView& view,
-                   const RecordTable& table)
-    : printer_(printer), dialogs_(dialogs), view_(view), table_(table) {}
+Printing::Printing(platform::Printer& printer, platform::Dialogs& dialogs, RecordView& view)
+    : printer_(printer), dialogs_(dialogs), view_(view) {}
 
 void Printing::PrintRecord(int row) {
   // One print statement: the record text and the line break the statement adds.
-  printer_.print(recordPrintText(table_, row) + QLatin1String("\r\n"));
+  printer_.print(recordPrintText(view_, row) + QLatin1String("\r\n"));
 }
 
 bool Printing::refusedWhileEditing() {
@@ -47,7 +45,7 @@ void Printing::mnuCurrent_Click() {
   if (refusedWhileEditing()) return;
   const int row = view_.selectedRow();
   // With no row selected there is no record to print.
-  if (row >= 0 && row < table_.rowCount()) printRows(row, row);
+  if (row >= 0 && row < view_.recordCount()) printRows(row, row);
   view_.focusList();
 }
 
@@ -55,7 +53,7 @@ void Printing::mnuAll_Click() {
   if (refusedWhileEditing()) return;
   if (platform::showMessage(dialogs_, QStringLiteral("Really print ALL the records?"),
                             Buttons::YesNo, Icon::Information) == Button::Yes) {
-    printRows(0, table_.rowCount() - 1);
+    printRows(0, view_.recordCount() - 1);
   }
   view_.focusList();
 }

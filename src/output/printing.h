@@ -1,7 +1,6 @@
 #pragma once
 
 namespace tavelin {
-class RecordTable;
 class RecordView;
 }  // namespace tavelin
 namespace tavelin::platform {
@@ -15,8 +14,7 @@ namespace tavelin::output {
 // and printer dialogs.
 class Printing {
  public:
-  Printing(platform::Printer& printer, platform::Dialogs& dialogs, RecordView& view,
-           const RecordTable& table);
+  Printing(platform::Printer& printer, platform::Dialogs& dialogs, RecordView& view);
 
   // Sends the record text of a table row to the printer, without ending the job.
   void PrintRecord(int row);
@@ -33,7 +31,6 @@ class Printing {
   platform::Printer& printer_;
   platform::Dialogs& dialogs_;
   RecordView& view_;
-  const RecordTable& table_;
 };
 
 }  // namespace tavelin::output

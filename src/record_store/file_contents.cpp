@@ -76,6 +76,7 @@ void FileContents::reset() {
   verbatim.clear();
   placeholder = false;
   limitReached = false;
+  keptLines = 0;
   source = {};
 }
 
@@ -86,10 +87,19 @@ QByteArray FileContents::write(int skippedRow, const QString& appendedLine) cons
 }
 
 void FileContents::write(LineWriter& out, int skippedRow, const QString& appendedLine) const {
-  out.reserve(static_cast<qsizetype>(table.rowCount()) * 200);
+  Edits edits;
+  if (skippedRow >= 0) edits.skippedRows.push_back(skippedRow);
+  if (!appendedLine.isNull()) edits.appended << appendedLine;
+  write(out, edits);
+}
+
+void FileContents::write(LineWriter& out, const Edits& edits) const {
+  out.reserve((static_cast<qsizetype>(table.rowCount()) + edits.appended.size()) * 200);
+  auto skipped = edits.skippedRows.cbegin();
   // The blank row of a file without records is no record: it is never written.
   for (int row = placeholder ? 1 : 0; row < table.rowCount(); ++row) {
-    if (row == skippedRow) continue;
+    while (skipped != edits.skippedRows.cend() && *skipped < row) ++skipped;
+    if (skipped != edits.skippedRows.cend() && *skipped == row) continue;
     const auto whole = verbatim.constFind(row);
     if (whole != verbatim.cend()) {
       out.appendLine(*whole);
@@ -100,8 +110,13 @@ void FileContents::write(LineWriter& out, int skippedRow, const QString& appende
       table.writeRecordLine(out, row);
     }
   }
-  for (const QString& line : untabled) out.appendLine(line);
-  if (!appendedLine.isNull()) out.appendLine(appendedLine);
+  auto skippedKept = edits.skippedKept.cbegin();
+  for (int k = 0; k < untabled.size(); ++k) {
+    while (skippedKept != edits.skippedKept.cend() && *skippedKept < k) ++skippedKept;
+    if (skippedKept != edits.skippedKept.cend() && *skippedKept == k) continue;
+    out.appendLine(untabled[k]);
+  }
+  for (const QString& line : edits.appended) out.appendLine(line);
 }
 
 namespace {
@@ -184,6 +199,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   std::vector<bool> isKept(lines.size(), false);
   std::vector<bool> cut;  // the record's line holds more than the table shows
   bool control = false;
+  bool whole = false;  // a record of all fourteen fields
   RecordTable& table = contents.table;
   // The fields take no more UTF-16 units than the file takes bytes.
   table.reserve(static_cast<int>(std::max<size_t>(lines.size(), 1)), bytes.size());
@@ -205,6 +221,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
     const QByteArrayView line = lines[i];
     const ReadLine read = readLine(line, utf8);
     control = control || read.control;
+    whole = whole || read.count == kFieldCount;
     if (read.kind == LineKind::Kept) {
       isKept[i] = true;
     } else if (read.kind == LineKind::Record) {
@@ -232,23 +249,26 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   ordered.wait();
 
   QString refused;
-  const bool notText = records == 0 && control;
+  // Random bytes hold short pieces that read as a few fields: only a whole record shows a
+  // file of control characters to be an address book. Nothing of one that is not is taken.
+  const bool notText = !whole && control;
   if (notText) refused = QStringLiteral("it is not a text file");
   std::vector<quint32> order;  // table rows in sort order
   std::vector<QByteArrayView> sorted;
   std::vector<QByteArrayView> kept;
   order.reserve(records);
   sorted.reserve(records);
-  for (quint32 i : lineOrder) {
+  const std::vector<quint32> none;
+  for (quint32 i : notText ? none : lineOrder) {
     if (recordOf[i] != kNoRecord) {
       order.push_back(recordOf[i]);
       sorted.push_back(lines[i]);
-    } else if (isKept[i] && !notText) {
+    } else if (isKept[i]) {
       kept.push_back(lines[i]);
     }
   }
   // The table holds the first records in order; the rest wait beside it.
-  const size_t tabled = std::min<size_t>(records, kRecordLimit);
+  const size_t tabled = std::min<size_t>(order.size(), kRecordLimit);
   table.reorder(order, tabled);
   for (size_t i = 0; i < tabled; ++i) {
     if (cut[order[i]]) {
@@ -265,6 +285,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
     contents.untabled << decoder.decode(sorted[i]).toString();
   }
   for (QByteArrayView line : kept) contents.untabled << decoder.decode(line).toString();
+  contents.keptLines = static_cast<int>(kept.size());
   contents.limitReached = table.rowCount() >= kRecordLimit;
   sorting.join();
   // Nothing of a file that is not text goes anywhere, the work file included.

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "record_store/page_buffer.h"
 #include "record_store/record_table.h"
@@ -16,6 +17,7 @@ struct FileContents {
   RecordTable table;
   QStringList untabled;          // records past the limit, then the other lines, in sort order
   QHash<int, QString> verbatim;  // rows whose line holds more than the table shows
+  int keptLines = 0;             // of untabled, the lines that are no record
   bool placeholder = false;      // the one blank row stands for a file without records
   bool limitReached = false;
   // The bytes the table was read from. A rewrite copies from them every record whose line
@@ -30,6 +32,15 @@ struct FileContents {
   // The file's bytes: every row but skippedRow, the kept lines, then the appended line.
   void write(LineWriter& out, int skippedRow, const QString& appendedLine) const;
   QByteArray write(int skippedRow, const QString& appendedLine) const;
+
+  // What a rewrite leaves out and adds: table rows and kept lines (both by position, in
+  // increasing order), and the lines written after all the others.
+  struct Edits {
+    std::vector<int> skippedRows;
+    std::vector<int> skippedKept;  // positions in untabled
+    QStringList appended;
+  };
+  void write(LineWriter& out, const Edits& edits) const;
 };
 
 // Reads a data file's bytes into the buffer; why it cannot be read, or empty. A missing file

@@ -119,9 +119,9 @@ ReadLine readLine(QByteArrayView line, bool utf8) {
     if (end == size) break;
     pos = end + 1;  // past the comma
   }
-  if (count != kFieldCount) return read;
   read.kind = LineKind::Record;
-  read.canonical = canonical && !read.cut;
+  read.count = count;
+  read.canonical = canonical && count == kFieldCount && !read.cut;
   return read;
 }
 

@@ -1,9 +1,8 @@
 #include "record_store/record_store.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -13,76 +12,74 @@
 namespace tavelin {
 namespace {
 
-// A lock left by a copy that died on another machine (one on this machine is seen at once).
-constexpr int kStaleLockMs = 30000;
-
-// A copy writes its process id and host into the lock file as soon as it has created it; one
-// that holds no such name (empty, or cut short) and is older than this was left by a copy
-// killed in between, and QLockFile cannot tell that it is stale.
-constexpr qint64 kNamelessLockMs = 1000;
-
-bool isAbandonedNamelessLock(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.isFile() ||
-      info.lastModified().msecsTo(QDateTime::currentDateTime()) < kNamelessLockMs) {
-    return false;
-  }
-  qint64 pid = 0;
-  QString host, application;
-  return !QLockFile(path).getLockInfo(&pid, &host, &application);
-}
-
-void removeAbandonedNamelessLock(const QString& path) {
-  if (!isAbandonedNamelessLock(path)) return;
-  // As QLockFile does for its stale locks: one copy at a time removes it, after a fresh look.
-  QLockFile removing(path + QStringLiteral(".rmlock"));
-  if (!removing.tryLock(0)) return;
-  if (isAbandonedNamelessLock(path)) QFile::remove(path);
-}
-
-// QLockFile clears a stale lock under a lock of its own, and a stale one of those under
-// another, so copies killed in turn can leave a chain of them; any of them can be nameless,
-// and that one holds up all above it. They are cleared from the deepest up.
-void removeAbandonedNamelessLocks(const QString& lockPath) {
-  constexpr int kDeepest = 16;
-  QStringList chain;
-  for (QString path = lockPath; chain.size() < kDeepest && QFileInfo::exists(path);
-       path += QStringLiteral(".rmlock")) {
-    chain << path;
-  }
-  for (auto level = chain.crbegin(); level != chain.crend(); ++level) {
-    removeAbandonedNamelessLock(*level);
-  }
-}
-
-// Takes the lock file of a data file within waitMs. QLockFile takes over at once a lock of a
-// copy that died on this machine, but not one without a readable name (the copy was killed
-// before it had written it): that is taken over once it is older than a live copy's could be.
-bool takeLock(QLockFile& lock, int waitMs) {
-  lock.setStaleLockTime(kStaleLockMs);
-  const QDeadlineTimer deadline(waitMs);
-  for (;;) {
-    if (lock.tryLock(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 250)))) {
-      return true;
+// Finds in the contents the lines the set takes out (each once, the first that stands there:
+// a table row, else a kept line), and makes of the set what a rewrite leaves out and adds.
+// knownRow, when not -1, is the table row of the set's only line to take out. What was
+// applied goes to `applied`: a replacement whose original is not there is an addition, and a
+// removed line that is not there is nothing.
+FileContents::Edits locate(const FileContents& contents, const ChangeSet& changes, int knownRow,
+                           ChangeSet& applied) {
+  const qsizetype removedCount = changes.removed.size();
+  const qsizetype outCount = removedCount + changes.replaced.size();
+  const auto lineOut = [&changes, removedCount](qsizetype i) -> const QString& {
+    return i < removedCount ? changes.removed[i] : changes.replaced[i - removedCount].before;
+  };
+  std::vector<int> rowOf(static_cast<size_t>(outCount), -1);
+  std::vector<int> keptOf(static_cast<size_t>(outCount), -1);
+  if (knownRow >= 0 && outCount == 1) {
+    rowOf[0] = knownRow;
+  } else if (outCount > 0) {
+    QHash<QString, QList<qsizetype>> wanted;  // a line, and the entries still looking for it
+    for (qsizetype i = 0; i < outCount; ++i) wanted[lineOut(i)].append(i);
+    const auto take = [&wanted](const QString& line) -> qsizetype {
+      const auto found = wanted.find(line);
+      if (found == wanted.end()) return -1;
+      const qsizetype entry = found->takeFirst();
+      if (found->isEmpty()) wanted.erase(found);
+      return entry;
+    };
+    // The blank row of a file without records is no record of it.
+    const RecordTable& table = contents.table;
+    for (int row = contents.placeholder ? 1 : 0; row < table.rowCount() && !wanted.isEmpty();
+         ++row) {
+      if (const qsizetype entry = take(contents.writtenLine(row)); entry >= 0) {
+        rowOf[static_cast<size_t>(entry)] = row;
+      }
     }
-    if (lock.error() != QLockFile::LockFailedError) return false;
-    removeAbandonedNamelessLocks(lock.fileName());
-    if (deadline.hasExpired()) return lock.tryLock(0);
+    for (int k = 0; k < contents.untabled.size() && !wanted.isEmpty(); ++k) {
+      if (const qsizetype entry = take(contents.untabled[k]); entry >= 0) {
+        keptOf[static_cast<size_t>(entry)] = k;
+      }
+    }
   }
-}
 
-// Why the lock was not taken: another copy's save, or a folder where it cannot be made (then
-// no save could be written there either).
-WriteError lockFailure(const QLockFile& lock, const QString& dataFile) {
-  const QString path = lock.fileName();
-  switch (lock.error()) {
-    case QLockFile::LockFailedError:
-      return {dataFile, QStringLiteral("another copy of Tavelin holds the lock file %1").arg(path)};
-    case QLockFile::PermissionError:
-      return {dataFile, QStringLiteral("no permission to create the lock file %1").arg(path)};
-    default:
-      return {dataFile, QStringLiteral("the lock file %1 could not be created").arg(path)};
+  FileContents::Edits edits;
+  for (size_t i = 0; i < rowOf.size(); ++i) {
+    if (rowOf[i] >= 0) edits.skippedRows.push_back(rowOf[i]);
+    if (keptOf[i] >= 0) edits.skippedKept.push_back(keptOf[i]);
   }
+  std::sort(edits.skippedRows.begin(), edits.skippedRows.end());
+  std::sort(edits.skippedKept.begin(), edits.skippedKept.end());
+
+  const auto found = [&rowOf, &keptOf](qsizetype i) {
+    return rowOf[static_cast<size_t>(i)] >= 0 || keptOf[static_cast<size_t>(i)] >= 0;
+  };
+  applied = {};
+  for (qsizetype i = 0; i < removedCount; ++i) {
+    if (found(i)) applied.removed << changes.removed[i];
+  }
+  applied.added = changes.added;
+  for (qsizetype i = 0; i < changes.replaced.size(); ++i) {
+    const ChangeSet::Replacement& replacement = changes.replaced[i];
+    edits.appended << replacement.after;
+    if (found(removedCount + i)) {
+      applied.replaced << replacement;
+    } else {
+      applied.added << replacement.after;
+    }
+  }
+  edits.appended << changes.added;
+  return edits;
 }
 
 }  // namespace
@@ -91,10 +88,6 @@ QString RecordStore::fileStampOf(const QString& path) {
   const QFileInfo info(path);
   if (!info.exists()) return {};
   return info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString RecordStore::lockFilePath(const QString& dataFile) {
-  return dataFile + QStringLiteral(".lock");
 }
 
 // A read of the data file made ahead of the first load, on its own buffer and contents.
@@ -116,26 +109,29 @@ const RecordTable& RecordStore::table() const {
   return contents_->table;
 }
 
+int RecordStore::keptLineCount() const {
+  return contents_->keptLines;
+}
+
 QString RecordStore::BuildRecordLine(int row) const {
   return contents_->table.BuildRecordLine(row);
 }
 
 RecordStore::LoadResult RecordStore::SortFile() {
-  SkipWatch = true;
+  skipWatch_ = true;
   if (takePreloaded()) {
     unreadable_.clear();
   } else {
     QByteArrayView bytes;
-    unreadable_ = readDataFile(DataFile, readBuffer_, bytes);
+    unreadable_ = readDataFile(dataFile_, readBuffer_, bytes);
     if (!unreadable_.isEmpty()) bytes = {};
     loaded_ = bytes;
     const QString refused = loadContents(bytes, *contents_, workFile_);
     if (unreadable_.isEmpty()) unreadable_ = refused;
   }
-  loadedFrom_ = DataFile;
 
-  const QString stamp = fileStampOf(kDataFileName);
-  if (!stamp.isEmpty()) FileStamp = stamp;
+  const QString stamp = fileStampOf(dataFile_);
+  if (!stamp.isEmpty()) fileStamp_ = stamp;
   return {contents_->limitReached, unreadable_};
 }
 
@@ -143,7 +139,7 @@ void RecordStore::Preload() {
   if (preloaded_ || !QFileInfo(QFileInfo(workFile_).path()).isDir()) return;
   preloaded_ = std::make_unique<Preloaded>();
   Preloaded* ahead = preloaded_.get();
-  ahead->dataFile = DataFile;
+  ahead->dataFile = dataFile_;
   ahead->reading = SideThread([ahead, workFile = workFile_] {
     ahead->unreadable = readDataFile(ahead->dataFile, ahead->buffer, ahead->bytes);
     if (ahead->unreadable.isEmpty()) {
@@ -156,10 +152,10 @@ bool RecordStore::takePreloaded() {
   if (!preloaded_) return false;
   const std::unique_ptr<Preloaded> ahead = std::move(preloaded_);
   ahead->reading.join();
-  if (ahead->dataFile != DataFile || !ahead->unreadable.isEmpty()) return false;
+  if (ahead->dataFile != dataFile_ || !ahead->unreadable.isEmpty()) return false;
   // Another copy may have saved since; then this load is done again from the file.
   bool same = false;
-  if (!compareDataFile(DataFile, ahead->bytes, same).isEmpty() || !same) return false;
+  if (!compareDataFile(dataFile_, ahead->bytes, same).isEmpty() || !same) return false;
   // The contents refer to the buffer's bytes, which stay where they are as it is moved.
   readBuffer_ = std::move(ahead->buffer);
   loaded_ = ahead->bytes;
@@ -167,84 +163,100 @@ bool RecordStore::takePreloaded() {
   return true;
 }
 
-std::optional<WriteError> RecordStore::save(int skippedRow, const QString& appendedLine) {
+std::optional<WriteError> RecordStore::refusal(const QString& target) const {
   // The table no longer stands for the file: writing it would replace what could not be read.
-  if (!unreadable_.isEmpty()) {
-    return WriteError{DataFile,
-                      QStringLiteral("%1 could not be read: %2").arg(kDataFileName, unreadable_)};
-  }
-  // A backup is this copy's table as it stands, for this copy alone.
-  if (DataFile != loadedFrom_) return finishSave(skippedRow, appendedLine, *contents_);
+  if (unreadable_.isEmpty()) return std::nullopt;
+  return WriteError{target,
+                    QStringLiteral("%1 could not be read: %2").arg(kDataFileName, unreadable_)};
+}
 
-  // Other copies may share the file: the change is read, merged and written under the lock.
-  QLockFile lock(lockFilePath(DataFile));
-  if (auto error = lockDataFile(lock, DataFile)) return error;
+SaveResult RecordStore::Apply(const ChangeSet& changes) {
+  return apply(changes, -1);
+}
+
+SaveResult RecordStore::apply(const ChangeSet& changes, int knownRow) {
+  if (auto refused = refusal(dataFile_)) return *refused;
+
+  // Other copies may share the file: the set is read, merged and written under the lock.
+  DataFileLock lock(dataFile_);
+  if (auto error = lock.take(lockWaitMs_, onLockWait_)) return *error;
   bool unchanged = false;
-  if (QString reason = compareDataFile(DataFile, loaded_, unchanged); !reason.isEmpty()) {
-    return WriteError{DataFile, reason};
+  if (QString reason = compareDataFile(dataFile_, loaded_, unchanged); !reason.isEmpty()) {
+    return WriteError{dataFile_, reason};
   }
-  if (unchanged) return finishSave(skippedRow, appendedLine, *contents_);
-
-  // Another copy saved since this one loaded: apply this copy's one change to the file as it
-  // is now. The row left out is found by the line it was written as; a row the other copy
-  // already removed or changed is not there, and then nothing of theirs is removed.
-  PageBuffer<char> buffer;
-  QByteArrayView now;
-  if (QString reason = readDataFile(DataFile, buffer, now); !reason.isEmpty()) {
-    return WriteError{DataFile, reason};
-  }
-  FileContents theirs;
-  if (!loadContents(now, theirs).isEmpty()) {
-    return WriteError{DataFile, QStringLiteral("it is no longer a text file")};
-  }
-  int theirRow = -1;
-  if (skippedRow >= 0 && skippedRow < rowCount() && !contents_->placeholder) {
-    const QString mine = contents_->writtenLine(skippedRow);
-    for (int row = 0; row < theirs.table.rowCount() && theirRow < 0; ++row) {
-      if (theirs.writtenLine(row) == mine) theirRow = row;
+  ChangeSet applied;
+  SaveResult result;
+  if (unchanged) {
+    result = write(dataFile_, *contents_, locate(*contents_, changes, knownRow, applied));
+  } else {
+    // Another copy saved since this one loaded: apply the set to the file as it is now. A
+    // line to take out is found by the line it was written as; one the other copy already
+    // removed or changed is not there, and then nothing of theirs is removed.
+    PageBuffer<char> buffer;
+    QByteArrayView now;
+    if (QString reason = readDataFile(dataFile_, buffer, now); !reason.isEmpty()) {
+      return WriteError{dataFile_, reason};
     }
-    if (theirRow < 0) theirs.untabled.removeOne(mine);
+    FileContents theirs;
+    if (!loadContents(now, theirs).isEmpty()) {
+      return WriteError{dataFile_, QStringLiteral("it is no longer a text file")};
+    }
+    result = write(dataFile_, theirs, locate(theirs, changes, -1, applied));
   }
-  return finishSave(theirRow, appendedLine, theirs);
+  if (result && listener_) listener_->changesApplied(applied);
+  return result;
 }
 
-std::optional<WriteError> RecordStore::lockDataFile(QLockFile& lock, const QString& dataFile) {
-  if (takeLock(lock, 0)) return std::nullopt;
-  if (lock.error() != QLockFile::LockFailedError) return lockFailure(lock, dataFile);
-  if (onLockWait) onLockWait(true);
-  const bool taken = takeLock(lock, lockWaitMs);
-  if (onLockWait) onLockWait(false);
-  if (taken) return std::nullopt;
-  return lockFailure(lock, dataFile);
-}
-
-std::optional<WriteError> RecordStore::finishSave(int skippedRow, const QString& appendedLine,
-                                                  const FileContents& contents) {
+SaveResult RecordStore::write(const QString& path, const FileContents& contents,
+                              const FileContents::Edits& edits) {
   writer_.restart();
-  contents.write(writer_, skippedRow, appendedLine);
-  if (auto error = writeFileAtomically(DataFile, writer_.written())) return error;
-  SkipWatch = true;
-  return std::nullopt;
+  contents.write(writer_, edits);
+  if (auto error = writeFileAtomically(path, writer_.written())) return *error;
+  skipWatch_ = true;
+  return {};
 }
 
-std::optional<WriteError> RecordStore::SaveRest(int selectedRow, const QString& appendedLine) {
-  return save(selectedRow, appendedLine);
+SaveResult RecordStore::SaveRest(int selectedRow, const QString& appendedLine) {
+  ChangeSet changes;
+  // The blank row of a file without records stands for no line.
+  if (selectedRow < 0 || selectedRow >= rowCount() || contents_->placeholder) {
+    if (!appendedLine.isNull()) changes.added << appendedLine;
+    return apply(changes, -1);
+  }
+  const QString line = contents_->writtenLine(selectedRow);
+  if (appendedLine.isNull()) {
+    changes.removed << line;
+  } else {
+    changes.replaced << ChangeSet::Replacement{line, appendedLine};
+  }
+  return apply(changes, selectedRow);
 }
 
-std::optional<WriteError> RecordStore::SaveAll(const QString& appendedLine) {
-  return save(-1, appendedLine);
+SaveResult RecordStore::SaveAll(const QString& appendedLine) {
+  return SaveRest(-1, appendedLine);
 }
 
-std::optional<WriteError> RecordStore::RestoreFrom(const QString& source) {
-  QLockFile lock(lockFilePath(kDataFileName));
-  if (auto error = lockDataFile(lock, kDataFileName)) return error;
-  return copyFileAtomically(source, kDataFileName);
+SaveResult RecordStore::WriteBack() {
+  SaveResult result = SaveAll();
+  if (result) fileStamp_ = fileStampOf(dataFile_);
+  return result;
+}
+
+SaveResult RecordStore::WriteBackup(const QString& target) {
+  if (auto refused = refusal(target)) return *refused;
+  return write(target, *contents_, {});
+}
+
+SaveResult RecordStore::RestoreFrom(const QString& source) {
+  DataFileLock lock(dataFile_);
+  if (auto error = lock.take(lockWaitMs_, onLockWait_)) return *error;
+  return SaveResult::from(copyFileAtomically(source, dataFile_));
 }
 
 int RecordStore::RemoveStaleSaveFiles() {
-  QLockFile lock(lockFilePath(DataFile));
-  if (!takeLock(lock, 0)) return 0;
-  const QFileInfo data(DataFile);
+  DataFileLock lock(dataFile_);
+  if (!lock.tryTake()) return 0;
+  const QFileInfo data(dataFile_);
   // The atomic writer's temporary names: the file's name, a dot and six letters or digits.
   const QRegularExpression temporary(QRegularExpression::anchoredPattern(
       QRegularExpression::escape(data.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));

@@ -48,6 +48,18 @@ void FileInfoReportTest::reportAndVerdict() {
     QVERIFY(!m.upToDate && m.text.endsWith("\r\rWARNING: Backup does NOT match file!"));
   }
   QCOMPARE(backup::buildFileInfoReport(none).text.count("Backup"), 1);  // in the verdict only
+
+  // Lines of the data file that are no record: one line after the verdict, which they leave.
+  const std::pair<int, QString> kept[] = {
+      {1, "1 line of TAVELIN.FIL is no contact; it is kept as it stands."},
+      {3, "3 lines of TAVELIN.FIL are no contacts; they are kept as they stand."}};
+  for (const auto& [lines, told] : kept) {
+    FileInfoValues k = v;
+    k.keptLines = lines;
+    const backup::FileInfoReport withKept = backup::buildFileInfoReport(k);
+    QCOMPARE(withKept.text, r.text + u'\r' + told);
+    QVERIFY(withKept.upToDate);
+  }
 }
 
 void FileInfoReportTest::gatheredFromFiles() {

@@ -4,6 +4,7 @@
 #include "dialer/comm_control.h"
 #include "dialer/dialer.h"
 #include "platform/fake/fake_platform.h"
+#include "support/fake_live_options.h"
 #include "support/fake_record_view.h"
 #include "support/modem_emulator.h"
 #include "support/test_env.h"
@@ -16,13 +17,9 @@ using Mode = test::ModemEmulator::Mode;
 
 namespace {
 
-struct FakeOptions final : dialer::DialerOptions {
-  QString volume = QStringLiteral("2");
-  bool tone = true;
+// The options a call reads, and how often it opened the options dialog.
+struct FakeOptions : test::FakeLiveOptions {
   int dialogsShown = 0;
-  QString speakerVolume() const override { return volume; }
-  bool toneDialing() const override { return tone; }
-  void showOptionsDialog() override { ++dialogsShown; }
 };
 
 // A box as shown, with the state of the port and the pointer at that moment.
@@ -67,7 +64,8 @@ class TestDialer : public QObject {
     comm_ = std::make_unique<dialer::CommControl>(platform_);
     view_ = test::FakeRecordView{};
     options_ = FakeOptions{};
-    dialer_ = std::make_unique<Dialer>(*comm_, platform_.fakeDialogs, options_, view_);
+    dialer_ = std::make_unique<Dialer>(
+        *comm_, platform_.fakeDialogs, options_, [this] { ++options_.dialogsShown; }, view_);
     dialer_->setWaits(5s, 5s);  // ended by the answer, long before
     platform_.fakeDialogs.clear();
     boxes_.clear();

@@ -213,7 +213,7 @@ class ContactFilesTest : public QObject {
     QFETCH(QString, written);
     QFETCH(QByteArray, mark);
     Fixture f;
-    writeFile(kDataFileName, fileOf({line("Bob", "2"), line("Ann", "1"), "kept aside"}));
+    writeFile(kDataFileName, fileOf({line("Bob", "2"), line("Ann", "1"), "\"kept aside"}));
     f.store.SortFile();
     f.dialogs.fileAnswers.push_back(answer);
     f.dialogs.filterAnswers.push_back(filter);

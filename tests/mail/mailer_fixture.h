@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "contracts/record_view.h"
 #include "mail/mailer.h"
 #include "mail/message_edit.h"
 #include "options/frm_options.h"
@@ -21,6 +22,7 @@ struct MailerFixture {
   platform::FakePlatform platform{env.configRoot()};
   options::FrmOptions options;
   RecordTable table;
+  TableRecords records{table};
   QWidget main;
   std::unique_ptr<mail::Mailer> editor;
 
@@ -33,7 +35,7 @@ struct MailerFixture {
   mail::Mailer& open() {
     editor.reset();
     editor = std::make_unique<mail::Mailer>(
-        mail::Mailer::Context{platform, platform.fakePrinter, options, table, u"Ann Smith"_qs},
+        mail::Mailer::Context{platform, platform.fakePrinter, options, records, u"Ann Smith"_qs},
         &main);
     editor->Form_Load();
     editor->show();

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <csignal>
 
+#include "contracts/record_view.h"
 #include "mail/browser_launch.h"
 #include "mail/mail_files.h"
 #include "mail/mail_text.h"
@@ -108,13 +109,14 @@ void MailTextTest::recipients() {
   add("ann smith", "ann@example.org");
   add("Ann Smith", "second@example.org");
   add("Bo \"B\" Li", "bo@example.org");
+  const TableRecords records(table);
 
-  QCOMPARE(resolveRecipient("x@y.z", table), "x@y.z");
+  QCOMPARE(resolveRecipient("x@y.z", records), "x@y.z");
   // The first record with that name and an address; case and outer blanks do not count.
-  QCOMPARE(resolveRecipient("  ANN SMITH ", table), "\"ann smith\" <ann@example.org>");
-  QCOMPARE(resolveRecipient("Bo \"B\" Li", table), "\"Bo \\\"B\\\" Li\" <bo@example.org>");
-  QCOMPARE(resolveRecipient("Nobody", table), QString());
-  QCOMPARE(resolveRecipient(QString(), table), QString());
+  QCOMPARE(resolveRecipient("  ANN SMITH ", records), "\"ann smith\" <ann@example.org>");
+  QCOMPARE(resolveRecipient("Bo \"B\" Li", records), "\"Bo \\\"B\\\" Li\" <bo@example.org>");
+  QCOMPARE(resolveRecipient("Nobody", records), QString());
+  QCOMPARE(resolveRecipient(QString(), records), QString());
 }
 
 void MailTextTest::browserCommands() {

@@ -89,11 +89,11 @@ void BackupTest::diskAndFileInformation() {
   w.SearchString.clear();
 
   // A 4th record, open for input; No, then Yes: the backup replaces the data file; row 0 shown.
-  w.store().SaveAll(test::recordLine("Dora"));
+  QVERIFY(w.store().SaveAll(test::recordLine("Dora")));
   w.SortFile();
   w.List1->setListIndex(3);
   w.Editing = true;
-  w.store().SkipWatch = false;
+  w.store().takeSkipWatch();
   dialogs.clear();
   dialogs.answers = {Button::No};
   w.Command7->click();
@@ -104,7 +104,18 @@ void BackupTest::diskAndFileInformation() {
   QCOMPARE(f.dataFile(), fileBytes(kSorted));
   QCOMPARE(f.listNames(), kSorted);
   QCOMPARE(w.Text[0]->text(), QStringLiteral("Ann"));
-  QVERIFY(!w.Editing && w.store().SkipWatch);
+  QVERIFY(!w.Editing && w.store().skipWatch());
+
+  // Lines of the data file that are no record, which the list never shows, are told of last.
+  test::writeFile(f.env.workPath(kDataFileName),
+                  fileBytes(kSorted) + "\"open\r\n" + QByteArray(20, ',') + "\r\n");
+  w.SortFile();
+  dialogs.clear();
+  w.Command9->click();
+  QVERIFY2(dialogs.shown.at(0).text.endsWith(
+               "\r\rWARNING: Backup does NOT match file!\r"
+               "2 lines of TAVELIN.FIL are no contacts; they are kept as they stand."),
+           qPrintable(dialogs.shown.at(0).text));
 }
 
 void BackupTest::floppy() {
@@ -128,7 +139,7 @@ void BackupTest::floppy() {
 
   // Restore, Cancel (the window is not even emptied), then OK: the shorter copy replaces all.
   test::writeFile(copy, fileBytes({"Zoe", "Yves"}));
-  w.store().SkipWatch = false;
+  w.store().takeSkipWatch();
   dialogs.clear();
   dialogs.answers = {Button::Cancel};
   w.mnuRA_Click();
@@ -139,7 +150,7 @@ void BackupTest::floppy() {
                          << box("2 records were restored successfully.", Ok, Information));
   QCOMPARE(f.dataFile(), fileBytes({"Zoe", "Yves"}));
   QCOMPARE(f.listNames(), (QStringList{"Yves", "Zoe"}));
-  QVERIFY(w.store().SkipWatch);
+  QVERIFY(w.store().skipWatch());
 
   // Restore from no copy, an unreadable copy, no disk: the error over an emptied window, then the
   // data file shown from row 0 and written back whole. Backup to no disk. No hourglass on errors.

@@ -96,7 +96,7 @@ void OutputWiringTest::printCopyAndImport() {
   auto& w = f.start();
   w.List1->setListIndex(1);
   w.menuItem("mnuCurrent")->trigger();
-  const QString bo = output::recordPrintText(w.store().table(), 1) + "\r\n";
+  const QString bo = output::recordPrintText(TableRecords(w.store().table()), 1) + "\r\n";
   QCOMPARE(f.platform.fakePrinter.jobs, QStringList{bo});
   QVERIFY(bo.startsWith("Full Name:\tBo "));
 

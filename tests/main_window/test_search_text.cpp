@@ -1,7 +1,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include "main_window/search_text.h"
+#include "search/search_text.h"
 
 using namespace tavelin;
 
@@ -13,7 +13,7 @@ class SearchTextTest : public QObject {
 
 void SearchTextTest::properCaseAndMatching() {
   // Only blanks and control separators start a word; one character stays one (ß).
-  QCOMPARE(main_window::properCase(QString(u"sMITH o'neil-x.y\tb\rc" + QChar(0) + u"d  straße é")),
+  QCOMPARE(search::properCase(QString(u"sMITH o'neil-x.y\tb\rc" + QChar(0) + u"d  straße é")),
            QString(u"Smith O'neil-x.y\tB\rC" + QChar(0) + u"D  Straße É"));
 
   // Random cases against a plain search of the fields padded to 80 characters, in capitals.
@@ -36,7 +36,7 @@ void SearchTextTest::properCaseAndMatching() {
     const int at = random.bounded(padded.size());
     const QString needle = random.bounded(2) ? text(4) : padded.mid(at, 1 + random.bounded(100));
     const bool expected = padded.toUpper().contains(needle.toUpper());
-    QCOMPARE(main_window::SearchMatcher(needle.toLower()).matches(views), expected);
+    QCOMPARE(search::SearchMatcher(needle.toLower()).matches(views), expected);
     hits += expected;
   }
   QVERIFY(hits > 100 && hits < 400);  // both outcomes were exercised

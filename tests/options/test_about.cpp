@@ -31,6 +31,25 @@ class TestAbout : public QObject {
   test::TestEnvironment env_;
 
  private Q_SLOTS:
+  // The About box shows the program's icon on a system without any image plugin (once it
+  // stayed blank where the one for its format was not installed). First, before anything
+  // loads a plugin.
+  void iconWithoutPlugins() {
+    const QStringList paths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    const auto restore = qScopeGuard([&] {
+      QCoreApplication::setLibraryPaths(paths);
+      QApplication::setWindowIcon(QIcon());
+    });
+    QApplication::setWindowIcon(programIcon());
+    platform::FakePlatform p(env_.configRoot());
+    const FrmAbout about(p);
+    const QImage shown = about.picIcon->pixmap().toImage();
+    QVERIFY(!shown.isNull());
+    QVERIFY(shown.width() >= about.picIcon->width() * 3 / 4);
+    QCOMPARE(shown.pixelColor(shown.rect().center()).alpha(), 255);  // drawn, not transparent
+  }
+
   void getKeyValue_data() {
     QTest::addColumn<quint32>("type");
     QTest::addColumn<QByteArray>("bytes");

@@ -1,11 +1,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +25,20 @@
 using namespace tavelin;
 using namespace tavelin::options;
 using namespace tavelin::test;
+
+// Where the style puts a part of a frame, in the frame's parent's coordinates.
+QRect framePart(const QGroupBox* box, QStyle::SubControl part) {
+  QStyleOptionGroupBox option;
+  option.initFrom(box);
+  option.text = box->title();
+  option.lineWidth = 1;
+  option.subControls =
+      QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxContents;
+  option.textAlignment = box->alignment();
+  return box->style()
+      ->subControlRect(QStyle::CC_GroupBox, &option, part, box)
+      .translated(box->pos());
+}
 
 // The options window as start-up has it just before the file is read.
 struct StartedForm : FrmOptions {
@@ -153,6 +170,23 @@ class TestOptions : public QObject {
       QCOMPARE(view_.listFocused, round + 1);
     }
     QCOMPARE(platform_->fakeDialogs.shown.size(), size_t(0));
+  }
+
+  // Nothing lies on a frame's border: whatever a frame holds, a frame too, lies where the
+  // style puts a frame's contents, below its caption and border ("Dialing" once sat on the
+  // modem frame's border, its caption crossed by the line).
+  void framesHoldTheirControlsWithin() {
+    const QList<QGroupBox*> frames = form_->findChildren<QGroupBox*>();
+    QCOMPARE(frames.size(), 3);
+    int held = 0;
+    for (const QGroupBox* frame : frames) {
+      const QRect room = framePart(frame, QStyle::SC_GroupBoxContents).translated(-frame->pos());
+      for (const QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(room.contains(control->geometry()), qPrintable(control->objectName()));
+        ++held;
+      }
+    }
+    QCOMPARE(held, 8 + 5 + 2);
   }
 
   // OK (the button or Enter) stores the eleven lines; the dialog's volume has no blanks.

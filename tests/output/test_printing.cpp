@@ -41,14 +41,13 @@ QStringList simplified(QStringList lines) {
 }
 
 struct Rig {
-  explicit Rig(platform::Printer& printer) : printing(printer, dialogs, view, table) {
+  explicit Rig(platform::Printer& printer) : printing(printer, dialogs, view) {
     for (int r = 0; r < 3; ++r) {
-      table.beginRecord();
-      for (int k = 0; k < kFieldCount; ++k) table.addField(value(r, k));
-      table.endRecord();
+      view.table.beginRecord();
+      for (int k = 0; k < kFieldCount; ++k) view.table.addField(value(r, k));
+      view.table.endRecord();
     }
   }
-  RecordTable table;
   platform::FakeDialogs dialogs;
   test::FakeRecordView view;
   output::Printing printing;
@@ -71,7 +70,7 @@ void PrintingTest::recordText() {
   QString all;
   QStringList expected;
   for (int r = 0; r < 3; ++r) {
-    all += output::recordPrintText(rig.table, r) + "\r\n";
+    all += output::recordPrintText(rig.view, r) + "\r\n";
     expected << printedLines(r);
   }
   QCOMPARE(all.split("\r\n"), expected << QString());  // each line ended by CR LF
@@ -82,7 +81,7 @@ void PrintingTest::printCurrentAndAll() {
   Rig rig(printer);
   rig.view.row = 1;
   rig.printing.mnuCurrent_Click();
-  QCOMPARE(printer.jobs, QStringList{output::recordPrintText(rig.table, 1) + "\r\n"});
+  QCOMPARE(printer.jobs, QStringList{output::recordPrintText(rig.view, 1) + "\r\n"});
   QVERIFY(rig.dialogs.shown.empty() && !rig.view.busy);
   QCOMPARE(rig.view.listFocused, 1);
   // No row selected: nothing to print, nothing said.
@@ -104,7 +103,7 @@ void PrintingTest::printCurrentAndAll() {
   QCOMPARE(asked.icon, Icon::Information);
   QCOMPARE(asked.title, "Tavelin");
   QString expected;
-  for (int row = 0; row < 3; ++row) expected += output::recordPrintText(rig.table, row) + "\r\n";
+  for (int row = 0; row < 3; ++row) expected += output::recordPrintText(rig.view, row) + "\r\n";
   QCOMPARE(printer.jobs, QStringList({current, expected}));
   QCOMPARE(printer.printed.size(), 4u);  // one print statement a record
   QCOMPARE(rig.view.listFocused, 4);

@@ -26,11 +26,10 @@ int main(int argc, char** argv) {
     int row = 0;
     while (row < store.rowCount() && store.BuildRecordLine(row) != line) ++row;
     say("saving\n");
-    const std::optional<WriteError> error =
-        row < store.rowCount() ? store.SaveRest(row) : store.SaveAll(line);
+    const SaveResult saved = row < store.rowCount() ? store.SaveRest(row) : store.SaveAll(line);
     say("saved\n");
-    if (error) {
-      std::fprintf(stderr, "%s\n", qPrintable(error->reason));
+    if (!saved) {
+      std::fprintf(stderr, "%s\n", qPrintable(saved.error().reason));
       return 4;
     }
     store.SortFile();

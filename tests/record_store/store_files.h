@@ -47,7 +47,9 @@ struct StoreFixture {
   // Loads and saves every row; the file as it is afterwards.
   QByteArray loadAndSave() {
     store.SortFile();
-    if (const auto error = store.SaveAll()) return "error: " + error->reason.toUtf8();
+    if (const SaveResult saved = store.SaveAll(); !saved) {
+      return "error: " + saved.error().reason.toUtf8();
+    }
     return readFile(kDataFileName);
   }
 };

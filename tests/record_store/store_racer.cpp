@@ -28,9 +28,9 @@ int main(int argc, char** argv) {
         return 3;
       }
       const QString line = step.added.isEmpty() ? QString() : test::record(step.added.toUtf8());
-      const auto error = row >= 0 ? store.SaveRest(row, line) : store.SaveAll(line);
-      if (error) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(prefix), qPrintable(error->reason));
+      const SaveResult saved = row >= 0 ? store.SaveRest(row, line) : store.SaveAll(line);
+      if (!saved) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(prefix), qPrintable(saved.error().reason));
         return 4;
       }
     }

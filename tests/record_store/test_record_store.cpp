@@ -14,15 +14,16 @@ using namespace tavelin::test;
 
 namespace {
 
-// The fields of a line joined by '|', " (cut)" after them when one runs past a slot; or the
-// line's kind when it is no record.
+// The fields of a line joined by '|', " (cut)" after them when one runs past a slot and the
+// number the line held when fewer than fourteen; or the line's kind when it is no record.
 QString fieldsOf(QByteArrayView line) {
   const ReadLine read = readLine(line, true);
   if (read.kind == LineKind::Blank) return QStringLiteral("(blank)");
   if (read.kind == LineKind::Kept) return QStringLiteral("(kept)");
   QStringList fields;
   for (QByteArrayView f : read.fields) fields << QString::fromUtf8(f);
-  return fields.join(QLatin1Char('|')) + (read.cut ? QStringLiteral(" (cut)") : QString());
+  return fields.join(QLatin1Char('|')) + (read.cut ? QStringLiteral(" (cut)") : QString()) +
+         (read.count < kFieldCount ? QStringLiteral(" [%1]").arg(read.count) : QString());
 }
 
 }  // namespace
@@ -41,8 +42,9 @@ class RecordStoreTest : public QObject {
 
 void RecordStoreTest::fieldsAndLines() {
   // Quoted fields end at the quote, blanks before a field are skipped, unquoted fields run to
-  // the comma; only a line of exactly fourteen fields that loses nothing but blanks is a
-  // record. A field is cut past 80 characters, not bytes, and blanks past 80 do not count.
+  // the comma; a line of up to fourteen fields that loses nothing but blanks is a record, the
+  // fields it lacks empty. A field is cut past 80 characters, not bytes, and blanks past 80 do
+  // not count.
   const QString e80(80, QChar(0xe9));
   const QString rest(13, QLatin1Char('|'));
   const std::pair<QByteArray, QString> lines[] = {
@@ -53,9 +55,16 @@ void RecordStoreTest::fieldsAndLines() {
       {record(e80.toUtf8()), e80 + rest},
       {record(e80.toUtf8() + "\xc3\xa9"), e80 + QChar(0xe9) + rest + " (cut)"},
       {record(e80.toUtf8() + "   "), e80 + "   " + rest},
-      {"\"Ida Single\"", "(kept)"},
-      {"a,b,c,d,e", "(kept)"},
+      {"\"Ida Single\"", "Ida Single" + rest + " [1]"},
+      {"a,b,c,d,e", "a|b|c|d|e" + QString(9, QLatin1Char('|')) + " [5]"},
+      {"\"Jo\",\"" + e80.toUtf8() + "\xc3\xa9\"",
+       "Jo|" + e80 + QChar(0xe9) + QString(12, QLatin1Char('|')) + " (cut) [2]"},
+      {",,,,,,,,,,,,,", QString(13, QLatin1Char('|'))},
+      {",,,,,,,,,,,,,,", "(kept)"},
       {",,,,,,,,,,,,,,,,,,,", "(kept)"},
+      {"\"Ida\",\"Lane\"tail", "(kept)"},
+      {"\"Ida\",\"Lane", "(kept)"},
+      {"\"Ida\",\"\x01\"", "(kept)"},
       {"\"Gus \"the\" Third\",,,,,,,,,,,,,", "(kept)"},
       {"\"Hal\"Extra,,,,,,,,,,,,,", "(kept)"},
       {"\"open,,,,,,,,,,,,,", "(kept)"},
@@ -162,9 +171,9 @@ void RecordStoreTest::missingFileAndWriters() {
   f.store.SortFile();  // no file: one blank record, and no file is made
   QCOMPARE(f.names(), QStringList{QString()});
   QVERIFY(!QFile::exists(kDataFileName));
-  QVERIFY(f.store.FileStamp.isEmpty());
+  QVERIFY(f.store.fileStamp().isEmpty());
   // The blank row stands for no record: the first record added is the file's only line.
-  QVERIFY(!f.store.SaveAll(record("First")));
+  QVERIFY(f.store.SaveAll(record("First")));
   QCOMPARE(readFile(kDataFileName), fileOf({record("First")}));
 
   // SaveRest with row 4 selected writes the other nine in table order, trimmed, and the
@@ -176,33 +185,32 @@ void RecordStoreTest::missingFileAndWriters() {
   }
   writeFile(kDataFileName, fileOf(lines));
   f.store.SortFile();
-  QVERIFY(!f.store.FileStamp.isEmpty());
-  f.store.SkipWatch = false;
-  QVERIFY(!f.store.SaveRest(4, record("New")));
+  QVERIFY(!f.store.fileStamp().isEmpty());
+  f.store.takeSkipWatch();
+  QVERIFY(f.store.SaveRest(4, record("New")));
   QCOMPARE(readFile(kDataFileName), fileOf(expected << record("New")));
-  QVERIFY(f.store.SkipWatch);
+  QVERIFY(f.store.skipWatch());
 
   // Deleting the only record leaves an empty file, which loads as one blank record again.
   writeFile(kDataFileName, fileOf({record("Only")}));
   f.store.SortFile();
-  QVERIFY(!f.store.SaveRest(0));
+  QVERIFY(f.store.SaveRest(0));
   QCOMPARE(readFile(kDataFileName), QByteArray());
   f.store.SortFile();
   QCOMPARE(f.names(), QStringList{QString()});
   // A file that vanishes keeps the last stamp.
-  const QString last = f.store.FileStamp;
+  const QString last = f.store.fileStamp();
   QFile::remove(kDataFileName);
   f.store.SortFile();
-  QCOMPARE(f.store.FileStamp, last);
+  QCOMPARE(f.store.fileStamp(), last);
 
   // A folder in the place of the file cannot be replaced by a file: nothing changes.
   writeFile(kDataFileName, fileOf({record("Ann"), record("Bram")}));
   f.store.SortFile();
-  f.store.DataFile = QStringLiteral("blocked");
   QVERIFY(QDir().mkpath(QStringLiteral("blocked")));
-  const auto error = f.store.SaveAll(record("Cleo"));
-  QVERIFY(error);
-  QCOMPARE(error->fileName, QStringLiteral("blocked"));
+  const SaveResult saved = f.store.WriteBackup(QStringLiteral("blocked"));
+  QVERIFY(!saved);
+  QCOMPARE(saved.error().fileName, QStringLiteral("blocked"));
   QVERIFY(QFileInfo(QStringLiteral("blocked")).isDir());
   QCOMPARE(f.store.rowCount(), 2);
   QCOMPARE(readFile(kDataFileName), fileOf({record("Ann"), record("Bram")}));
@@ -217,7 +225,7 @@ void RecordStoreTest::recordLimitKeepsEveryRecord() {
   QVERIFY(f.store.SortFile().limitReached);
   QCOMPARE(f.store.rowCount(), kRecordLimit);
   // The two records that did not fit are written back after the table's rows.
-  QVERIFY(!f.store.SaveAll());
+  QVERIFY(f.store.SaveAll());
   QCOMPARE(readFile(kDataFileName), fileOf(lines));
 
   lines.erase(lines.end() - 2, lines.end());
@@ -238,7 +246,7 @@ void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
   QVERIFY(!f.store.SortFile().limitReached);
   QCOMPARE(f.names(), (QStringList{"Ann", "Cleo"}));
   QCOMPARE(readFile(workFile), fileOf({record("Ann"), record("Cleo")}));
-  QVERIFY(!f.store.SaveAll(record("Bram")));  // saves from the bytes read ahead
+  QVERIFY(f.store.SaveAll(record("Bram")));  // saves from the bytes read ahead
   QCOMPARE(readFile(kDataFileName), fileOf({record("Ann"), record("Cleo"), record("Bram")}));
 
   f.store.Preload();
@@ -259,7 +267,7 @@ void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
   QTest::qWait(50);
   writeFile(kDataFileName, QByteArray("\xff\xfe\x41\x00"));
   QCOMPARE(f.store.SortFile().unreadable, QStringLiteral("it is not a text file"));
-  QVERIFY(f.store.SaveAll(record("Bram")));
+  QVERIFY(!f.store.SaveAll(record("Bram")));
 }
 
 // Work beside the caller runs once, on another thread where another processor may take it,

@@ -112,10 +112,10 @@ void SharedFileTest::changesAllSurvive() {
   for (const Change& change : changes) {
     RecordStore& store = change.copy == 'a' ? c.a : c.b;
     const QString line = change.name.isEmpty() ? QString() : lineOf(change.name, change.phone);
-    const auto error = change.replaced.isEmpty()
-                           ? store.SaveAll(line)
-                           : store.SaveRest(rowOf(store, change.replaced), line);
-    QVERIFY2(!error, qPrintable(error ? error->reason : QString()));
+    const SaveResult saved = change.replaced.isEmpty()
+                                 ? store.SaveAll(line)
+                                 : store.SaveRest(rowOf(store, change.replaced), line);
+    QVERIFY2(saved, qPrintable(saved ? QString() : saved.error().reason));
   }
   QTEST(c.fileRecords(), "records");
   QFETCH(QByteArray, bytes);
@@ -126,10 +126,10 @@ void SharedFileTest::changesAllSurvive() {
 // whole, is kept by the merge as it stands.
 void SharedFileTest::mergeKeepsLinesTheTableDidNotTake() {
   TwoCopies c({"Ann"});
-  const QByteArray odd = "note without quotes, 14 Lane";
+  const QByteArray odd = "note with \"quotes\", 14 Lane";
   const QByteArray longName = lineOf(QString(90, QLatin1Char('L')));
   writeFile(kDataFileName, fileOf({lineOf("Ann"), odd, longName}));
-  QVERIFY(!c.b.SaveAll(lineOf("Bram")));
+  QVERIFY(c.b.SaveAll(lineOf("Bram")));
   const QByteArray now = readFile(kDataFileName);
   QVERIFY(now.contains(QByteArray("\r\n" + odd + "\r\n")));
   QVERIFY(now.contains(QByteArray(longName + "\r\n")));
@@ -139,9 +139,8 @@ void SharedFileTest::mergeKeepsLinesTheTableDidNotTake() {
 // A backup is this copy's own table, whatever the other copy saved meanwhile.
 void SharedFileTest::backupIsThisCopysTable() {
   TwoCopies c({"Ann"});
-  QVERIFY(!c.a.SaveAll(lineOf("Bram")));
-  c.b.DataFile = kBackupFileName;
-  QVERIFY(!c.b.SaveAll());
+  QVERIFY(c.a.SaveAll(lineOf("Bram")));
+  QVERIFY(c.b.WriteBackup(kBackupFileName));
   QCOMPARE(readFile(kBackupFileName), fileOf({lineOf("Ann")}));
 }
 

@@ -6,7 +6,7 @@
 
 #include "record_store/record_lines.h"
 
-namespace tavelin::main_window {
+namespace tavelin::search {
 
 // Every letter that begins a word in upper case, every other letter in lower case. A word
 // begins the text or follows a blank, tab, line feed, vertical tab, form feed, CR or NUL.
@@ -31,4 +31,4 @@ class SearchMatcher {
   bool otherStarts_ = false;
 };
 
-}  // namespace tavelin::main_window
+}  // namespace tavelin::search

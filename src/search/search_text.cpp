@@ -1,6 +1,6 @@
-#include "main_window/search_text.h"
+#include "search/search_text.h"
 
-namespace tavelin::main_window {
+namespace tavelin::search {
 namespace {
 
 bool separatesWords(char16_t c) {
@@ -87,4 +87,4 @@ bool SearchMatcher::matchesAt(const std::array<QStringView, kFieldCount>& fields
   return true;
 }
 
-}  // namespace tavelin::main_window
+}  // namespace tavelin::search

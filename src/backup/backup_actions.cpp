@@ -1,20 +1,18 @@
 // Backup to and restore from TAVELIN.BAK and the removable disk, and the file report.
-#include <QAction>
-#include <QLineEdit>
-#include <QPushButton>
+#include "backup/backup_actions.h"
 
 #include "backup/backup_files.h"
 #include "backup/file_info_report.h"
 #include "backup/wait_cursor.h"
-#include "main_window/mainform.h"
-#include "main_window/name_list.h"
+#include "contracts/record_view.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
 #include "record_store/atomic_file.h"
 #include "record_store/paths.h"
+#include "record_store/record_store.h"
 
-namespace tavelin::main_window {
+namespace tavelin::backup {
 
 using platform::Button;
 using platform::Buttons;
@@ -26,90 +24,72 @@ const QString kDiskError = QStringLiteral("Disk error. Please check the disk in 
 
 // Read at every use, so that a changed setting needs no restart.
 QString floppyCopy(platform::Platform& platform) {
-  return backup::floppyCopyPath(
+  return floppyCopyPath(
       platform.settings().value(QStringLiteral("Platform"), QStringLiteral("FloppyPath")));
 }
 
 }  // namespace
 
-void Mainform::connectBackupControls() {
-  const auto onClick = [this](QPushButton* button, void (Mainform::*handler)()) {
-    connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
-  };
-  const auto onMenu = [this](const char* item, void (Mainform::*handler)()) {
-    connect(menuItem(QLatin1String(item)), &QAction::triggered, this,
-            [this, handler] { (this->*handler)(); });
-  };
-  onClick(Command6, &Mainform::BackupFile);
-  onMenu("mnuBack", &Mainform::BackupFile);
-  onClick(Command7, &Mainform::RestoreFile);
-  onMenu("mnuRest", &Mainform::RestoreFile);
-  onMenu("mnuBA", &Mainform::mnuBA_Click);
-  onMenu("mnuRA", &Mainform::mnuRA_Click);
-  onClick(Command9, &Mainform::ShowFileInfo);
-  onMenu("mnuInfo", &Mainform::ShowFileInfo);
-}
+BackupActions::BackupActions(platform::Platform& platform, RecordStore& store, RecordView& view)
+    : platform_(platform), store_(store), view_(view) {}
 
-void Mainform::BackupFile() {
+void BackupActions::BackupFile() {
   if (platform::showMessage(platform_.dialogs(),
                             QStringLiteral("Backup the file? Previous backup will be overwritten!"),
                             Buttons::YesNo, Icon::Question) != Button::Yes) {
-    List1->setFocus();
+    view_.focusList();
     return;
   }
   // The backup is written from the table, through the same writer as the data file.
-  store_.DataFile = kBackupFileName;
-  const std::optional<WriteError> error = store_.SaveAll();
-  store_.DataFile = kDataFileName;
-  if (error) {
-    reportWriteError(*error);
+  if (const SaveResult written = store_.WriteBackup(kBackupFileName); !written) {
+    view_.reportWriteError(written.error());
   } else {
     platform::showMessage(
         platform_.dialogs(),
-        QString::number(listModel_->rowCount()) + u" Records were backed up successfully.",
+        QString::number(view_.recordCount()) + u" Records were backed up successfully.",
         Buttons::Ok, Icon::Information);
   }
-  List1->setFocus();
+  view_.focusList();
 }
 
-void Mainform::RestoreFile() {
-  if (backup::readableLength(kBackupFileName) == 0) {
+void BackupActions::RestoreFile() {
+  if (readableLength(kBackupFileName) == 0) {
     platform::showMessage(platform_.dialogs(), QStringLiteral("Could not find backup file!"),
                           Buttons::Ok, Icon::Critical);
-    List1->setFocus();
+    view_.focusList();
     return;
   }
   if (platform::showMessage(
           platform_.dialogs(),
           QStringLiteral("Restore the file? File will be overwritten with backup!"), Buttons::YesNo,
           Icon::Question) != Button::Yes) {
-    List1->setFocus();
+    view_.focusList();
     return;
   }
-  if (const auto error = store_.RestoreFrom(kBackupFileName)) {
-    reportWriteError(*error);  // nothing was replaced: the window still shows the data file
-    List1->setFocus();
+  if (const SaveResult restored = store_.RestoreFrom(kBackupFileName); !restored) {
+    // Nothing was replaced: the window still shows the data file.
+    view_.reportWriteError(restored.error());
+    view_.focusList();
     return;
   }
-  SortFile();
-  store_.SkipWatch = true;
-  List1->setListIndex(0);
+  view_.reload();
+  view_.selectRow(0);
   platform::showMessage(
       platform_.dialogs(),
-      QString::number(listModel_->rowCount()) + u" Records were restored successfully.",
-      Buttons::Ok, Icon::Information);
-  List1->setFocus();
+      QString::number(view_.recordCount()) + u" Records were restored successfully.", Buttons::Ok,
+      Icon::Information);
+  view_.focusList();
 }
 
-void Mainform::mnuBA_Click() {
+void BackupActions::mnuBA_Click() {
   if (platform::showMessage(
           platform_.dialogs(),
           QStringLiteral("Place a blank, formatted disk in the drive and click OK."),
           Buttons::OkCancel, Icon::None, QStringLiteral("Floppy backup")) != Button::Ok) {
-    List1->setFocus();
+    view_.focusList();
     return;
   }
-  backup::WaitCursor waiting;
+  WaitCursor waiting;
   const QString copy = floppyCopy(platform_);
   const std::optional<WriteError> error = copyFileAtomically(kDataFileName, copy);
   waiting.release();
@@ -118,36 +98,33 @@ void Mainform::mnuBA_Click() {
                           QStringLiteral("Backup error"));
     return;
   }
-  platform::showMessage(
-      platform_.dialogs(),
-      QString::number(listModel_->rowCount()) + u" records backed up successfully.", Buttons::Ok,
-      Icon::Information, QStringLiteral("Backup"));
+  platform::showMessage(platform_.dialogs(),
+                        QString::number(view_.recordCount()) + u" records backed up successfully.",
+                        Buttons::Ok, Icon::Information, QStringLiteral("Backup"));
 }
 
-void Mainform::mnuRA_Click() {
+void BackupActions::mnuRA_Click() {
   if (platform::showMessage(
           platform_.dialogs(), QStringLiteral("Place the backup disk in the drive and click OK."),
           Buttons::OkCancel, Icon::None, QStringLiteral("Floppy restore")) != Button::Ok) {
-    List1->setFocus();
+    view_.focusList();
     return;
   }
-  listModel_->showEmpty();
-  for (QLineEdit* box : Text) box->clear();
+  view_.showNoRecords();
   platform_.processEvents();  // let the emptied window paint
-  backup::WaitCursor waiting;
+  WaitCursor waiting;
 
   const QString copy = floppyCopy(platform_);
-  const std::optional<qint64> length = backup::appendProbe(copy);
-  if (length.value_or(0) != 0 && !store_.RestoreFrom(copy)) {
-    SortFile();
-    store_.SkipWatch = true;
-    List1->setListIndex(0);
+  const std::optional<qint64> length = appendProbe(copy);
+  if (length.value_or(0) != 0 && store_.RestoreFrom(copy)) {
+    view_.reload();
+    view_.selectRow(0);
     waiting.release();
     platform::showMessage(
         platform_.dialogs(),
-        QString::number(listModel_->rowCount()) + u" records were restored successfully.",
-        Buttons::Ok, Icon::Information);
-    List1->setFocus();
+        QString::number(view_.recordCount()) + u" records were restored successfully.", Buttons::Ok,
+        Icon::Information);
+    view_.focusList();
     return;
   }
 
@@ -157,24 +134,22 @@ void Mainform::mnuRA_Click() {
   waiting.release();
   platform::showMessage(platform_.dialogs(), kDiskError, Buttons::Ok, Icon::Critical,
                         QStringLiteral("Restore error"));
-  const bool readable = backup::isReadableFile(kDataFileName);
-  SortFile();
+  const bool readable = isReadableFile(kDataFileName);
+  view_.reload();
   if (readable) {
-    store_.DataFile = kDataFileName;
-    if (const auto error = store_.SaveAll()) {
-      reportWriteError(*error);
-    } else {
-      // Our own rewrite is no other user's change.
-      store_.FileStamp = RecordStore::fileStampOf(kDataFileName);
+    // Our own rewrite is no other user's change.
+    if (const SaveResult written = store_.WriteBack(); !written) {
+      view_.reportWriteError(written.error());
     }
   }
-  List1->setListIndex(0);
-  List1->setFocus();
+  view_.selectRow(0);
+  view_.focusList();
 }
 
-void Mainform::ShowFileInfo() {
-  const backup::FileInfoReport report = backup::buildFileInfoReport(
-      backup::gatherFileInfo(store_.DataFile, SearchString, listModel_->rowCount()));
+void BackupActions::ShowFileInfo(const QString& searchString) {
+  FileInfoValues values = gatherFileInfo(store_.dataFile(), searchString, view_.recordCount());
+  values.keptLines = store_.keptLineCount();
+  const FileInfoReport report = buildFileInfoReport(values);
   if (report.upToDate) {
     platform::showMessage(platform_.dialogs(), report.text, Buttons::Ok, Icon::Information,
                           QStringLiteral("File information"));
@@ -184,4 +159,4 @@ void Mainform::ShowFileInfo() {
   }
 }
 
-}  // namespace tavelin::main_window
+}  // namespace tavelin::backup
