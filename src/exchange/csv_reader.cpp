@@ -1,6 +1,7 @@
 #include "exchange/csv_reader.h"
 
 #include "exchange/csv_columns.h"
+#include "exchange/vcard_text.h"
 #include "record_store/text_codec.h"
 
 namespace tavelin::exchange {
@@ -98,7 +99,7 @@ void CsvReader::endRow() {
     cells.reserve(static_cast<qsizetype>(cellEnds_.size()));
     for (qsizetype end : cellEnds_) {
       const QByteArrayView cell = QByteArrayView(row_).sliced(start, end - start);
-      cells.append(decodeText(cell));
+      cells.append(decodeCharset(cell, {}));
       if (!cell.trimmed().isEmpty()) blank = false;
       start = end;
     }

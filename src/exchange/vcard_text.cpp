@@ -28,6 +28,14 @@ QString decodeCp1252(QByteArrayView bytes) {
   return out;
 }
 
+// UTF-8 with a byte-order mark at its start kept as the character it is: a value is never
+// the start of a file, and dropping it would make a value read twice read otherwise.
+QString fromUtf8(QByteArrayView bytes) {
+  QStringDecoder decoder(QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  return decoder.decode(bytes);
+}
+
 }  // namespace
 
 QByteArray decodeQuotedPrintable(QByteArrayView bytes) {
@@ -50,14 +58,15 @@ QByteArray decodeQuotedPrintable(QByteArrayView bytes) {
 }
 
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
-  if (charset.isEmpty()) return decodeText(bytes);
-  if (namedAs(charset, {"UTF-8", "UTF8"})) return QString::fromUtf8(bytes);
-  if (namedAs(charset, {"US-ASCII", "ASCII"})) return decodeText(bytes);
+  if (charset.isEmpty() || namedAs(charset, {"US-ASCII", "ASCII"})) {
+    return isValidUtf8(bytes) ? fromUtf8(bytes) : decodeCp1252(bytes);
+  }
+  if (namedAs(charset, {"UTF-8", "UTF8"})) return fromUtf8(bytes);
   if (namedAs(charset, {"ISO-8859-1", "ISO8859-1", "LATIN1", "WINDOWS-1252", "CP1252"})) {
     return decodeCp1252(bytes);
   }
   QStringDecoder decoder(charset.toByteArray().constData());
-  if (!decoder.isValid()) return decodeText(bytes);
+  if (!decoder.isValid()) return decodeCharset(bytes, {});
   QString out = decoder.decode(bytes);
   return out;
 }
