@@ -1,6 +1,11 @@
 // tavelin-bench MODE [FILE]: times one operation inside the process and prints, as its last
 // line, the mode and the milliseconds it took. Without FILE a 15000-record file is generated.
 //   generate OUT [N]   write a sample data file
+//   generate-vcard OUT [N]
+//                      the same records as vCard 3.0 cards
+//   import CARDS       the cards into an empty address book: the import and its one durable
+//                      save, then the load that shows the list again
+//   export [FILE]      load, then every record to a vCard 3.0 file through the atomic writer
 //   load [FILE]        one SortFile
 //   save [FILE]        load, then one add-record save: SaveAll with the new line, SortFile
 //   import-lines FILE  into an empty book, every line of FILE as one change set of added
@@ -19,6 +24,9 @@
 #include <cstdlib>
 
 #include "bench_support.h"
+#include "exchange/contact_files.h"
+#include "exchange/vcard_writer.h"
+#include "record_store/file_contents.h"
 #include "record_store/paths.h"
 #include "record_store/record_store.h"
 #include "sample_data.h"
@@ -31,8 +39,9 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tavelin-bench generate OUT [N] | load|save|startup|tick [FILE] | "
-               "import-lines FILE | search FILE TEXT | add|edit|delete|backup|restore [FILE]\n");
+               "usage: tavelin-bench generate|generate-vcard OUT [N] | "
+               "load|save|startup|tick|export [FILE] | import CARDS | import-lines FILE | "
+               "search FILE TEXT | add|edit|delete|backup|restore [FILE]\n");
   return 2;
 }
 
@@ -62,6 +71,47 @@ int main(int argc, char** argv) {
     if (file.isEmpty()) return usage();
     const int n = argc > 3 ? std::atoi(argv[3]) : bench::kDefaultRecords;
     return bench::writeBytes(file, bench::sampleDataFile(n)) ? 0 : 1;
+  }
+
+  if (mode == QLatin1String("generate-vcard")) {
+    if (file.isEmpty()) return usage();
+    const int n = argc > 3 ? std::atoi(argv[3]) : bench::kDefaultRecords;
+    const QByteArray records = bench::sampleDataFile(n);
+    FileContents contents;
+    loadContents(records, contents);
+    QByteArray cards;
+    exchange::VCardWriter writer(exchange::VCardVersion::V30);
+    for (int row = 0; row < contents.table.rowCount(); ++row) {
+      exchange::FieldViews fields;
+      for (int k = 0; k < kFieldCount; ++k) fields[k] = contents.table.value(row, k);
+      writer.write(cards, fields);
+    }
+    return bench::writeBytes(file, cards) ? 0 : 1;
+  }
+
+  if (mode == QLatin1String("import")) {
+    if (file.isEmpty()) return usage();
+    bench::Sandbox box(file, bench::Sandbox::DataFile::None);
+    RecordStore store(workFilePath(box.configPath()));
+    store.SortFile();
+    report("import", timeMs([&] {
+             const exchange::ImportResult result = exchange::importContacts(store, file);
+             if (result.failure) std::fprintf(stderr, "%s\n", qPrintable(result.failure->reason));
+             store.SortFile();
+           }));
+    return 0;
+  }
+
+  if (mode == QLatin1String("export")) {
+    bench::Sandbox box(file, bench::Sandbox::DataFile::Link);
+    RecordStore store(workFilePath(box.configPath()));
+    store.SortFile();
+    report("export", timeMs([&] {
+             const exchange::ExportResult result = exchange::exportContacts(
+                 store, QStringLiteral("out.vcf"), exchange::ExportFormat::VCard30);
+             if (result.failure) std::fprintf(stderr, "%s\n", qPrintable(result.failure->reason));
+           }));
+    return 0;
   }
 
   if (mode == QLatin1String("load") || mode == QLatin1String("save")) {

@@ -16,6 +16,8 @@ QString checkClipboardImport(QByteArrayView bytes);  // clipboard text cut into 
 QString checkMailFiles(QByteArrayView bytes);        // font file, sign-off, opened text
 QString checkSyncState(QByteArrayView bytes);        // the sync state read and written
 QString checkDavResponse(QByteArrayView bytes);      // a server's multistatus and error bodies
+QString checkVCardReader(QByteArrayView bytes);      // cards read, written back, read again
+QString checkCsvReader(QByteArrayView bytes);        // rows read, written back, read again
 
 struct FuzzTarget {
   const char* name;  // also the folder of its inputs below fuzz/corpus and fuzz/regressions

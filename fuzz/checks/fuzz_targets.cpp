@@ -7,7 +7,8 @@ const std::vector<FuzzTarget>& fuzzTargets() {
       {"data_file", checkDataFile},       {"text_codec", checkTextCodec},
       {"options_file", checkOptionsFile}, {"clipboard_import", checkClipboardImport},
       {"mail_files", checkMailFiles},     {"sync_state", checkSyncState},
-      {"dav_response", checkDavResponse},
+      {"dav_response", checkDavResponse}, {"vcard_reader", checkVCardReader},
+      {"csv_reader", checkCsvReader},
   };
   return targets;
 }

@@ -20,6 +20,7 @@
 #include "options/options_dialog.h"
 #include "output/clipboard_exchange.h"
 #include "output/printing.h"
+#include "exchange/exchange_actions.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
@@ -53,6 +54,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   createTimer1();
   connectDialerAndOptions();
   connectMail();
+  connectExchange();
 }
 
 Mainform::~Mainform() = default;

@@ -36,6 +36,10 @@ class Attachments;
 namespace tavelin::mail {
 class MailAndWeb;
 }
+namespace tavelin::exchange {
+class ExchangeActions;
+class ExchangeView;
+}  // namespace tavelin::exchange
 namespace tavelin::backup {
 class BackupActions;
 }
@@ -146,6 +150,9 @@ class Mainform final : public QMainWindow, public RecordView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A vCard or CSV file dropped on the window is imported.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // The rest of the narrow view the subsystems get: they call it through RecordView.
@@ -180,6 +187,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void createTimer1();
   void connectDialerAndOptions();
   void connectMail();
+  void connectExchange();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -194,6 +202,8 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<options::OptionsDialog> optionsDialog_;
   std::unique_ptr<dialer::Dialer> dialer_;
   std::unique_ptr<mail::MailAndWeb> mail_;
+  std::unique_ptr<exchange::ExchangeView> exchangeView_;
+  std::unique_ptr<exchange::ExchangeActions> exchange_;
   std::unique_ptr<backup::BackupActions> backupActions_;
   std::unique_ptr<search::Search> search_;
   std::unique_ptr<watcher::ChangeWatcher> watcher_;

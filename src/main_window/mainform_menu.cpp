@@ -23,6 +23,8 @@ void Mainform::buildMenus() {
         {"mnuStreep", "-", kNoKey},
         {"mnuBA", "Backup to floppy", kCtrl | Qt::Key_F5},
         {"mnuRA", "Restore from floppy", kCtrl | Qt::Key_F6},
+        {"mnuImport", "&Import contacts...", kCtrl | kShift | Qt::Key_I},
+        {"mnuExport", "&Export contacts...", kCtrl | kShift | Qt::Key_E},
         {"L", "-", kNoKey},
         {"mnuQuit", "&Quit", kCtrl | Qt::Key_Q}}},
       {"mnuRecord",

@@ -55,7 +55,8 @@ struct Mainform::TickTargets {
     const char* const browseNames[] = {"mnuMailEmail",   "mnuBack",  "mnuAdd",     "mnuEdit",
                                        "mnuDelete",      "mnuFind",  "mnuCurrent", "mnuAll",
                                        "mnuMailAddress", "mnuDial1", "mnuDial2",   "mnuDial3",
-                                       "mnuDial4",       "mnuKill",  "mnuTxt"};
+                                       "mnuDial4",       "mnuKill",  "mnuTxt",
+                                       "mnuImport",      "mnuExport"};
     for (size_t i = 0; i < browseOnly.size(); ++i) browseOnly[i] = item(browseNames[i]);
     for (size_t i = 0; i < dial.size(); ++i) {
       dial[i] = w.menuItem(QStringLiteral("mnuDial%1").arg(i + 1));
@@ -65,7 +66,7 @@ struct Mainform::TickTargets {
   std::array<Link, 7> links;
   QCursor attachmentPointer;  // Label13's
   QAction *mnuRead, *mnuClipAddr, *mnuClipRecord, *mnuURL, *mnuNext, *mnuClear, *mnuMailEmail;
-  std::array<QAction*, 15> browseOnly;  // enabled exactly in browse mode
+  std::array<QAction*, 17> browseOnly;  // enabled exactly in browse mode
   std::array<QAction*, 4> dial;         // mnuDial1..mnuDial4, for Text5..Text8
 
  private:

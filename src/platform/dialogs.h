@@ -26,6 +26,14 @@ struct Message {
 struct FileRequest {
   QStringList filters;
   QString defaultSuffix;
+  QString title = {};  // the dialog's title; empty for the platform's own
+};
+
+// A file chosen to save to, and the filter chosen with it; a name typed without a suffix
+// gets the chosen filter's.
+struct FileChoice {
+  QString path;
+  QString filter;
 };
 
 // A font as the font dialog presets and returns it.
@@ -49,6 +57,7 @@ class Dialogs {
   // The chosen file's path; nothing when the dialog was cancelled.
   virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
   virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;
+  virtual std::optional<FileChoice> saveFileChoice(const FileRequest& request) = 0;
   // The font dialog over existing fonts, preset; nothing when it was cancelled.
   virtual std::optional<FontChoice> chooseFont(const FontChoice& preset) = 0;
 };

@@ -128,7 +128,8 @@ void StartupTest::windowModel() {
   }
   QCOMPARE(menus.size(), 9);
   QCOMPARE(menus[0], QStringLiteral("&File:&Backup|F5;&Restore|F6;-|;Backup to floppy|Ctrl+F5;"
-                                    "Restore from floppy|Ctrl+F6;-|;&Quit|Ctrl+Q"));
+                                    "Restore from floppy|Ctrl+F6;&Import contacts...|Ctrl+Shift+I;"
+                                    "&Export contacts...|Ctrl+Shift+E;-|;&Quit|Ctrl+Q"));
   QCOMPARE(menus[3], QStringLiteral("&Print:Print &current record|Ctrl+C;Print &all records|"
                                     "Ctrl+A;-|;&Font && style|Ctrl+F;Set default &printer|Ctrl+P"));
   QCOMPARE(menus[8], QStringLiteral("&Help:&Shortcuts help|F1;&File information|Shift+F1;-|;"

@@ -47,6 +47,18 @@ std::optional<QString> FakeDialogs::saveFileName(const FileRequest& request) {
   return nextAnswer(fileAnswers);
 }
 
+std::optional<FileChoice> FakeDialogs::saveFileChoice(const FileRequest& request) {
+  saveRequests.push_back(request);
+  const std::optional<QString> path = nextAnswer(fileAnswers);
+  QString filter = request.filters.value(0);
+  if (!filterAnswers.empty()) {
+    filter = filterAnswers.front();
+    filterAnswers.pop_front();
+  }
+  if (!path) return std::nullopt;
+  return FileChoice{*path, filter};
+}
+
 std::optional<FontChoice> FakeDialogs::chooseFont(const FontChoice& preset) {
   fontPresets.push_back(preset);
   return nextAnswer(fontAnswers);

@@ -28,9 +28,13 @@ class FakeDialogs final : public Dialogs {
   // File and font dialogs answer from their queues; an empty queue is Cancel.
   std::optional<QString> openFileName(const FileRequest& request) override;
   std::optional<QString> saveFileName(const FileRequest& request) override;
+  // A save with its filter: the path from fileAnswers, the filter from filterAnswers (the
+  // first filter when that queue is empty).
+  std::optional<FileChoice> saveFileChoice(const FileRequest& request) override;
   std::optional<FontChoice> chooseFont(const FontChoice& preset) override;
 
   std::deque<std::optional<QString>> fileAnswers;  // open and save dialogs alike
+  std::deque<QString> filterAnswers;
   std::deque<std::optional<FontChoice>> fontAnswers;
   std::vector<FileRequest> openRequests, saveRequests;
   std::vector<FontChoice> fontPresets;

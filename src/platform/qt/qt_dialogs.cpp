@@ -5,6 +5,7 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace tavelin::platform {
 namespace {
@@ -93,15 +94,35 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
 
 namespace {
 
-std::optional<QString> fileName(const FileRequest& request, QFileDialog::AcceptMode mode) {
+// The suffix of a filter's first pattern: "vcf" of "vCard 3.0 (*.vcf)".
+QString suffixOf(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+  return pattern.match(filter).captured(1);
+}
+
+std::optional<FileChoice> fileChoice(const FileRequest& request, QFileDialog::AcceptMode mode) {
   QFileDialog dialog(QApplication::activeWindow());
+  if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
   dialog.setNameFilters(request.filters);
   dialog.setDefaultSuffix(request.defaultSuffix);
+  if (mode == QFileDialog::AcceptSave && request.defaultSuffix.isEmpty()) {
+    // A name typed without a suffix takes the chosen filter's.
+    if (!request.filters.isEmpty()) dialog.setDefaultSuffix(suffixOf(request.filters.first()));
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().constFirst();
+  return FileChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
+}
+
+std::optional<QString> fileName(const FileRequest& request, QFileDialog::AcceptMode mode) {
+  const auto choice = fileChoice(request, mode);
+  if (!choice) return std::nullopt;
+  return choice->path;
 }
 
 }  // namespace
@@ -112,6 +133,10 @@ std::optional<QString> QtDialogs::openFileName(const FileRequest& request) {
 
 std::optional<QString> QtDialogs::saveFileName(const FileRequest& request) {
   return fileName(request, QFileDialog::AcceptSave);
+}
+
+std::optional<FileChoice> QtDialogs::saveFileChoice(const FileRequest& request) {
+  return fileChoice(request, QFileDialog::AcceptSave);
 }
 
 std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& preset) {

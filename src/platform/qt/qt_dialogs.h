@@ -10,6 +10,7 @@ class QtDialogs final : public Dialogs {
   QString input(const QString& prompt, const QString& title, const QString& proposed) override;
   std::optional<QString> openFileName(const FileRequest& request) override;
   std::optional<QString> saveFileName(const FileRequest& request) override;
+  std::optional<FileChoice> saveFileChoice(const FileRequest& request) override;
   std::optional<FontChoice> chooseFont(const FontChoice& preset) override;
 };
 

@@ -1,0 +1,215 @@
+#include "exchange/contact_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include "attachments/attachment_file.h"
+#include "exchange/csv_reader.h"
+#include "exchange/csv_writer.h"
+#include "exchange/vcard_reader.h"
+#include "exchange/vcard_writer.h"
+#include "record_store/change_set.h"
+#include "record_store/record_store.h"
+
+namespace tavelin::exchange {
+namespace {
+
+constexpr qsizetype kChunkBytes = 64 * 1024;
+
+// A single blank row is the table's stand-in for a file without records.
+bool isPlaceholder(const RecordTable& table) {
+  if (table.rowCount() != 1) return false;
+  for (int k = 0; k < kFieldCount; ++k) {
+    if (!table.value(0, k).isEmpty()) return false;
+  }
+  return true;
+}
+
+FieldViews rowViews(const RecordTable& table, int row) {
+  FieldViews views;
+  for (int k = 0; k < kFieldCount; ++k) views[k] = table.value(row, k);
+  return views;
+}
+
+bool looksLikeVCard(QByteArrayView head) {
+  return head.toByteArray().toUpper().contains("BEGIN:VCARD");
+}
+
+// Appends the lines to the attached text files of their contacts, one write each.
+std::optional<WriteError> appendAttachments(const QHash<QString, QStringList>& lines) {
+  for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
+    QByteArray bytes;
+    QFile existing(it.key());
+    if (existing.exists()) {
+      if (!existing.open(QIODevice::ReadOnly)) {
+        return WriteError{it.key(), existing.errorString()};
+      }
+      bytes = existing.readAll();
+      if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += "\r\n";
+    }
+    for (const QString& line : it.value()) bytes += line.toUtf8() + "\r\n";
+    if (auto error = writeFileAtomically(it.key(), bytes)) return error;
+  }
+  return std::nullopt;
+}
+
+// An import is one change set of added lines: one save under the lock.
+std::optional<WriteError> saveAdded(RecordStore& store, const QStringList& lines) {
+  ChangeSet changes;
+  changes.added = lines;
+  const SaveResult result = store.Apply(changes);
+  if (result) return std::nullopt;
+  return result.error();
+}
+
+}  // namespace
+
+ImportResult importContacts(RecordStore& store, const QString& path) {
+  ImportResult result;
+  const QFileInfo info(path);
+  if (info.isDir()) {
+    result.failure = WriteError{path, QStringLiteral("it is a folder")};
+    return result;
+  }
+  QFile file(path);
+  // A pipe or a device would keep the import waiting for a writer: only files are read.
+  if (info.exists() && !info.isFile()) {
+    result.failure = WriteError{path, QStringLiteral("it is not a file")};
+    return result;
+  }
+  if (!file.open(QIODevice::ReadOnly)) {
+    result.failure = WriteError{path, file.errorString()};
+    return result;
+  }
+
+  const RecordTable& table = store.table();
+  const bool empty = isPlaceholder(table);
+  int room = kRecordLimit - (empty ? 0 : table.rowCount());
+  QSet<QString> known;
+  known.reserve(table.rowCount());
+  // A contact is known when its fields equal a record's values, blanks around them aside.
+  for (int row = empty ? 1 : 0; row < table.rowCount(); ++row) {
+    FieldTexts values;
+    for (int k = 0; k < kFieldCount; ++k) values[k] = table.value(row, k).toString();
+    known.insert(BuildLineFromFields(values));
+  }
+  QStringList added;
+  QHash<QString, QStringList> attachments;
+  bool stopped = false;
+  const auto take = [&](Contact&& contact) {
+    if (stopped) return;
+    QString line = BuildLineFromFields(contact.fields);
+    if (known.contains(line)) {
+      ++result.known;
+      return;
+    }
+    if (room <= 0) {
+      result.limitReached = true;
+      stopped = true;
+      return;
+    }
+    --room;
+    if (!contact.overflow.isEmpty()) {
+      ++result.overflowed;
+      if (const auto name = attachments::attachmentFileName(contact.fields[kFullName])) {
+        attachments[*name] += contact.overflow;
+      }
+    }
+    known.insert(line);
+    added.append(std::move(line));
+  };
+
+  QByteArray chunk = file.read(kChunkBytes);
+  const bool vcard = looksLikeVCard(chunk);
+  VCardReader vcardReader(take);
+  CsvReader csvReader(take);
+  while (!chunk.isEmpty() && !stopped && !(!vcard && csvReader.refused())) {
+    if (vcard) {
+      vcardReader.feed(chunk);
+    } else {
+      csvReader.feed(chunk);
+    }
+    chunk = file.read(kChunkBytes);
+  }
+  if (file.error() != QFileDevice::NoError) {
+    result = {};
+    result.failure = WriteError{path, file.errorString()};
+    return result;
+  }
+  if (!stopped) {
+    if (vcard) {
+      vcardReader.finish();
+    } else {
+      csvReader.finish();
+    }
+  }
+  if (vcard ? vcardReader.cards() == 0 : !csvReader.hasHeader()) {
+    result = {};
+    result.failure = WriteError{path, QStringLiteral("it holds no vCard and no CSV heading row")};
+    return result;
+  }
+  result.unreadable = vcard ? vcardReader.unreadable() : csvReader.unreadable();
+  result.imported = static_cast<int>(added.size());
+  if (added.isEmpty()) return result;
+  if (auto error = saveAdded(store, added)) {
+    result = {};
+    result.failure = error;
+    return result;
+  }
+  result.firstLine = added.first();
+  result.attachmentFailure = appendAttachments(attachments);
+  return result;
+}
+
+QString importSummary(const ImportResult& r) {
+  QString text = QStringLiteral(
+                     "%1 contacts imported; %2 were already in the address book; %3 "
+                     "could not be read")
+                     .arg(r.imported)
+                     .arg(r.known)
+                     .arg(r.unreadable);
+  if (r.overflowed > 0) {
+    text += QStringLiteral("; %1 had more than the fields hold, kept in their attached text files")
+                .arg(r.overflowed);
+  }
+  return text + QLatin1Char('.');
+}
+
+ExportResult exportContacts(const RecordStore& store, const QString& path, ExportFormat format) {
+  ExportResult result;
+  const RecordTable& table = store.table();
+  QByteArray out;
+  out.reserve(static_cast<qsizetype>(table.rowCount()) * 400);
+  VCardWriter vcard(format == ExportFormat::VCard40 ? VCardVersion::V40 : VCardVersion::V30);
+  CsvWriter csv;
+  if (format == ExportFormat::Csv) csv.writeHeader(out);
+  for (int row = 0; row < table.rowCount(); ++row) {
+    const FieldViews fields = rowViews(table, row);
+    const qsizetype before = out.size();
+    if (format == ExportFormat::Csv) {
+      csv.write(out, fields);
+    } else {
+      vcard.write(out, fields);
+    }
+    if (out.size() > before) ++result.exported;
+  }
+  result.failure = writeFileAtomically(path, out);
+  if (result.failure) result.exported = 0;
+  return result;
+}
+
+QString exportSummary(const ExportResult& result, const QString& path) {
+  return QStringLiteral("%1 contacts exported to %2.")
+      .arg(result.exported)
+      .arg(QDir::toNativeSeparators(path));
+}
+
+bool isContactsFileName(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return suffix == u"vcf" || suffix == u"vcard" || suffix == u"csv";
+}
+
+}  // namespace tavelin::exchange

@@ -1,0 +1,197 @@
+#include "exchange/vcard_reader.h"
+
+#include <QByteArrayList>
+
+#include "exchange/vcard_text.h"
+
+namespace tavelin::exchange {
+namespace {
+
+bool isBlank(QByteArrayView line) {
+  for (char c : line) {
+    if (c != ' ' && c != '\t') return false;
+  }
+  return true;
+}
+
+// The property's name without its group, before its parameters and value.
+QByteArrayView propertyName(QByteArrayView line) {
+  qsizetype end = 0;
+  while (end < line.size() && line[end] != ';' && line[end] != ':') ++end;
+  QByteArrayView name = line.first(end);
+  const qsizetype dot = name.lastIndexOf('.');
+  return dot < 0 ? name : name.sliced(dot + 1);
+}
+
+template <size_t N>
+bool nameIs(QByteArrayView name, const char (&wanted)[N]) {
+  return sameName(name, wanted);
+}
+
+// Photos, logos, sounds and keys are binary: no field and no text file takes them, and they
+// are the only properties allowed to run past the cap on a line.
+bool isBinaryProperty(QByteArrayView line) {
+  const QByteArrayView name = propertyName(line);
+  return nameIs(name, "PHOTO") || nameIs(name, "LOGO") || nameIs(name, "SOUND") ||
+         nameIs(name, "KEY");
+}
+
+// "BEGIN:VCARD" or "END:VCARD", in any case, blanks around the value allowed.
+template <size_t N>
+bool isMarker(QByteArrayView line, const char (&marker)[N]) {
+  const qsizetype colon = line.indexOf(':');
+  if (colon < 0 || !nameIs(line.first(colon), marker)) return false;
+  return sameName(line.sliced(colon + 1).trimmed(), "VCARD");
+}
+
+// Whether the parameters of the line a property starts with name quoted-printable; quoted
+// parameter values (a 4.0 address label) say nothing about it.
+bool namesQuotedPrintable(QByteArrayView line) {
+  QByteArray head;
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ':') break;
+    if (!quoted) head += c;
+  }
+  return head.toUpper().contains("QUOTED-PRINTABLE");
+}
+
+}  // namespace
+
+void VCardReader::feed(QByteArrayView bytes) {
+  while (!bytes.isEmpty()) {
+    const qsizetype newline = bytes.indexOf('\n');
+    const QByteArrayView piece = newline < 0 ? bytes : bytes.first(newline);
+    const bool direct = pending_.isEmpty() && !pendingCut_ && newline >= 0;
+    if (!direct) {
+      const qsizetype room = kMaxLineBytes - pending_.size();
+      if (piece.size() > room) pendingCut_ = true;
+      pending_.append(piece.first(std::min(piece.size(), std::max<qsizetype>(room, 0))));
+    }
+    if (newline < 0) return;
+    QByteArrayView line = direct ? piece : QByteArrayView(pending_);
+    if (line.endsWith('\r')) line.chop(1);
+    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_);
+    pending_.truncate(0);
+    pendingCut_ = false;
+    bytes = bytes.sliced(newline + 1);
+  }
+}
+
+void VCardReader::finish() {
+  if (!pending_.isEmpty() || pendingCut_) {
+    QByteArrayView line = pending_;
+    if (line.endsWith('\r')) line.chop(1);
+    physicalLine(line, pendingCut_);
+    pending_.truncate(0);
+    pendingCut_ = false;
+  }
+  if (inLogical_) endLogicalLine();
+  if (inCard_) {
+    ++unreadable_;
+    inCard_ = false;
+  }
+}
+
+void VCardReader::physicalLine(QByteArrayView line, bool cut) {
+  if (!started_) {
+    started_ = true;
+    if (line.startsWith("\xEF\xBB\xBF")) line = line.sliced(3);
+  }
+  if (inLogical_) {
+    QByteArrayView more;
+    bool continues = false;
+    if (quotedPrintable_ && logical_.endsWith('=')) {
+      // A soft line break: the value goes on in the next line, which some writers indent.
+      logical_.chop(1);
+      more = line.startsWith(' ') || line.startsWith('\t') ? line.sliced(1) : line;
+      continues = true;
+    } else if (line.startsWith(' ') || line.startsWith('\t')) {
+      more = line.sliced(1);
+      continues = true;
+    }
+    if (continues) {
+      if (cut || logical_.size() + more.size() > kMaxLineBytes) {
+        logicalCut_ = true;
+      } else if (!logicalCut_) {
+        logical_.append(more);
+      }
+      return;
+    }
+    endLogicalLine();
+  }
+  if (isBlank(line)) return;
+  logical_.truncate(0);
+  logical_.append(line);
+  inLogical_ = true;
+  logicalCut_ = cut;
+  quotedPrintable_ = namesQuotedPrintable(line);
+}
+
+void VCardReader::endLogicalLine() {
+  inLogical_ = false;
+  if (logicalCut_) {
+    // A photo too big to unfold costs nothing; any other property that long breaks its card.
+    if (inCard_ && !isBinaryProperty(logical_)) cardBroken_ = true;
+    return;
+  }
+  cardLine(logical_);
+}
+
+void VCardReader::cardLine(QByteArrayView line) {
+  if (isMarker(line, "BEGIN")) {
+    if (inCard_) ++unreadable_;  // the card before was never ended
+    ++cards_;
+    inCard_ = true;
+    cardBroken_ = false;
+    properties_ = 0;
+    cardBytes_.truncate(0);
+    cardLines_.clear();
+    return;
+  }
+  if (!inCard_) return;
+  if (isMarker(line, "END")) {
+    endCard();
+    return;
+  }
+  if (cardBroken_) return;
+  if (++properties_ > kMaxProperties || cardBytes_.size() + line.size() > kMaxCardBytes) {
+    cardBroken_ = true;
+    return;
+  }
+  if (isBinaryProperty(line)) return;
+  cardLines_.emplace_back(cardBytes_.size(), line.size());
+  cardBytes_.append(line);
+}
+
+void VCardReader::endCard() {
+  inCard_ = false;
+  if (cardBroken_) {
+    ++unreadable_;
+    return;
+  }
+  std::vector<QByteArrayView> lines;
+  lines.reserve(cardLines_.size());
+  for (const auto& [at, size] : cardLines_) {
+    lines.emplace_back(cardBytes_.constData() + at, size);
+  }
+  Contact contact = contactFromCard(lines);
+  if (contact.isEmpty()) {
+    ++unreadable_;
+  } else {
+    sink_(std::move(contact));
+  }
+}
+
+ReadContacts readVCards(QByteArrayView bytes) {
+  ReadContacts read;
+  VCardReader reader([&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
+  reader.feed(bytes);
+  reader.finish();
+  read.unreadable = reader.unreadable();
+  read.anyCard = reader.cards() > 0;
+  return read;
+}
+
+}  // namespace tavelin::exchange

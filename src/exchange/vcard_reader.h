@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "exchange/contact.h"
+
+namespace tavelin::exchange {
+
+// Reads vCard 2.1, 3.0 and 4.0 as it comes, a piece at a time, and hands over each card it
+// can read as a contact. What it holds at any time is bounded by the caps below, whatever
+// the input: a card past them is counted as one that could not be read, never an error.
+class VCardReader {
+ public:
+  static constexpr qsizetype kMaxLineBytes = 1 << 20;  // one unfolded property
+  static constexpr qsizetype kMaxCardBytes = 4 << 20;  // the properties a card keeps
+  static constexpr int kMaxProperties = 10000;         // the lines of a card
+
+  using Sink = std::function<void(Contact&&)>;
+  explicit VCardReader(Sink sink) : sink_(std::move(sink)) {}
+
+  void feed(QByteArrayView bytes);
+  // The end of the input: a card begun and never ended could not be read.
+  void finish();
+
+  int cards() const { return cards_; }  // every BEGIN:VCARD
+  int unreadable() const { return unreadable_; }
+
+ private:
+  void physicalLine(QByteArrayView line, bool cut);
+  void endLogicalLine();
+  void cardLine(QByteArrayView line);
+  void endCard();
+
+  Sink sink_;
+  bool started_ = false;  // past a byte-order mark
+  QByteArray pending_;    // a physical line not yet ended
+  bool pendingCut_ = false;
+  QByteArray logical_;  // the property being unfolded
+  bool inLogical_ = false;
+  bool logicalCut_ = false;
+  bool quotedPrintable_ = false;  // soft line breaks continue the property
+
+  bool inCard_ = false;
+  bool cardBroken_ = false;
+  int properties_ = 0;
+  QByteArray cardBytes_;  // the card's properties, one after another
+  std::vector<std::pair<qsizetype, qsizetype>> cardLines_;
+  int cards_ = 0;
+  int unreadable_ = 0;
+};
+
+struct ReadContacts {
+  std::vector<Contact> contacts;
+  int unreadable = 0;
+  bool anyCard = false;  // a card, or a CSV header, was there at all
+};
+ReadContacts readVCards(QByteArrayView bytes);
+
+// The contact one card's properties give (its lines unfolded, without BEGIN and END).
+// Empty when nothing in it could be read.
+Contact contactFromCard(const std::vector<QByteArrayView>& lines);
+
+}  // namespace tavelin::exchange
