@@ -13,6 +13,7 @@
 
 #include "attachments/attachments.h"
 #include "backup/backup_actions.h"
+#include "contracts/window_controls.h"
 #include "dialer/dialer.h"
 #include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
@@ -24,6 +25,7 @@
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
+#include "refresher/refresher.h"
 #include "search/search.h"
 #include "watcher/change_watcher.h"
 

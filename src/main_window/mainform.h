@@ -49,6 +49,12 @@ class Search;
 namespace tavelin::watcher {
 class ChangeWatcher;
 }
+namespace tavelin::refresher {
+class Refresher;
+}
+namespace tavelin {
+class WindowControls;
+}
 
 namespace tavelin::main_window {
 
@@ -93,7 +99,7 @@ class Mainform final : public QMainWindow, public RecordView {
   // Search (search::Search)
   void NewSearch();
 
-  // Window state refresher, every 500 ms
+  // Window state refresher, every 500 ms (refresher::Refresher)
   void Timer1_Timer();
 
   // Backup and restore, on disk and on the removable disk (backup::BackupActions)
@@ -209,8 +215,8 @@ class Mainform final : public QMainWindow, public RecordView {
   std::unique_ptr<watcher::ChangeWatcher> watcher_;
   NameListModel* listModel_ = nullptr;
   bool ended_ = false;
-  struct TickTargets;
-  std::shared_ptr<const TickTargets> tickTargets_;  // what Timer1_Timer writes, found once
+  std::unique_ptr<WindowControls> controls_;  // what the refresher writes, found once
+  std::unique_ptr<refresher::Refresher> refresher_;
 };
 
 }  // namespace tavelin::main_window

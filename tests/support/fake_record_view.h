@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 #include "contracts/record_view.h"
 #include "record_store/record_lines.h"
@@ -22,7 +23,10 @@ class FakeRecordView final : public RecordView {
   bool isCancelShown() const override { return cancelShown; }
   int selectedRow() const override { return row; }
   void focusList() override { ++listFocused; }
-  void showSelectedRecord() override { ++recordShown; }
+  void showSelectedRecord() override {
+    ++recordShown;
+    if (onShowSelected) onShowSelected();
+  }
   void setBusy(bool on) override { busy += on ? 1 : -1; }
   void selectRow(int r) override {
     if (r >= 0 && r < recordCount()) row = r;
@@ -41,7 +45,8 @@ class FakeRecordView final : public RecordView {
   int busy = 0;  // hourglass requests not yet taken back
   int listFocused = 0, recordShown = 0, reloads = 0, emptied = 0, topRow = -1;
   QString quitText;
-  QStringList writeErrors;  // the files named
+  std::function<void()> onShowSelected;  // what showing the selected record does to the fields
+  QStringList writeErrors;               // the files named
 };
 
 }  // namespace tavelin::test

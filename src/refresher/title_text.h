@@ -3,7 +3,7 @@
 #include <QString>
 #include <QTime>
 
-namespace tavelin::main_window {
+namespace tavelin::refresher {
 
 // What the options put on the title bar.
 struct TitleOptions {
@@ -17,4 +17,4 @@ struct TitleOptions {
 QString titleText(const TitleOptions& options, QTime now, const QString& shortDate,
                   const QString& searchString);
 
-}  // namespace tavelin::main_window
+}  // namespace tavelin::refresher

@@ -1,9 +1,9 @@
-#include "main_window/title_text.h"
+#include "refresher/title_text.h"
 
 #include "record_store/record_lines.h"
 #include "search/search_text.h"
 
-namespace tavelin::main_window {
+namespace tavelin::refresher {
 
 QString titleText(const TitleOptions& options, QTime now, const QString& shortDate,
                   const QString& searchString) {
@@ -21,4 +21,4 @@ QString titleText(const TitleOptions& options, QTime now, const QString& shortDa
   return title;
 }
 
-}  // namespace tavelin::main_window
+}  // namespace tavelin::refresher
