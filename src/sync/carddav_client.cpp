@@ -16,8 +16,6 @@ namespace tavelin::sync {
 
 namespace {
 
-const QByteArray kXml = QByteArrayLiteral("application/xml; charset=utf-8");
-
 bool isLoopback(const QString& host) {
   if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
   const QHostAddress address(host);

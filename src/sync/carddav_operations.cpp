@@ -11,7 +11,18 @@ namespace tavelin::sync {
 
 namespace {
 
-const QByteArray kXml = QByteArrayLiteral("application/xml; charset=utf-8");
+// A PROPFIND or REPORT with its XML body, to the depth given.
+CardDavClient::Request xmlRequest(QByteArray method, QUrl url, QByteArray depth, QByteArray body,
+                                  qint64 maxBytes) {
+  CardDavClient::Request request;
+  request.method = std::move(method);
+  request.url = std::move(url);
+  request.headers = {{"Depth", std::move(depth)},
+                     {"Content-Type", QByteArrayLiteral("application/xml; charset=utf-8")}};
+  request.body = std::move(body);
+  request.maxBytes = maxBytes;
+  return request;
+}
 
 QStringList davProps(std::initializer_list<const char*> names) {
   QStringList list;
@@ -47,176 +58,160 @@ void CardDavClient::discover(std::function<void(Discovery)> done) {
 
 void CardDavClient::discoverPrincipal(const QUrl& url, bool wellKnown,
                                       std::function<void(Discovery)> done) {
-  Request request;
-  request.method = "PROPFIND";
-  request.url = url;
-  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
-  request.body = propfindBody(davProps({"current-user-principal", "resourcetype"}),
-                              davProps({"addressbook-home-set"}));
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, wellKnown, done = std::move(done)](Response response) {
-    const DavOutcome outcome = response.result.outcome;
-    // Servers without the well-known address answer at their root.
-    if (wellKnown && (outcome == DavOutcome::NotFound || outcome == DavOutcome::HttpError ||
-                      outcome == DavOutcome::BadResponse)) {
-      return discoverPrincipal(serverRoot(), false, std::move(done));
-    }
-    if (!response.result.ok()) return done({response.result, {}});
-    const Multistatus found =
-        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
-    QString principal;
-    QString home;
-    bool isAddressBook = false;
-    for (const DavResponse& r : found.responses) {
-      if (!r.currentUserPrincipal.isEmpty()) principal = r.currentUserPrincipal;
-      if (!r.addressbookHomeSet.isEmpty()) home = r.addressbookHomeSet;
-      isAddressBook |= r.isAddressBook;
-    }
-    if (isAddressBook) {
-      return done({{}, {{collectionUrl(response.url), QString()}}});
-    }
-    const auto resolve = [&](const QString& href) -> std::optional<QUrl> {
-      const std::optional<QString> path = hrefWithin(serverRoot(), response.url, href);
-      if (!path) return std::nullopt;
-      return urlOfPath(serverRoot(), *path);
-    };
-    if (!home.isEmpty()) {
-      if (std::optional<QUrl> url = resolve(home)) return listHome(*url, std::move(done));
-    } else if (!principal.isEmpty()) {
-      if (std::optional<QUrl> url = resolve(principal)) return discoverHome(*url, std::move(done));
-    }
-    done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
-  });
+  send(
+      xmlRequest("PROPFIND", url, "0",
+                 propfindBody(davProps({"current-user-principal", "resourcetype"}),
+                              davProps({"addressbook-home-set"})),
+                 limits_.maxOtherBytes),
+      [this, wellKnown, done = std::move(done)](Response response) {
+        const DavOutcome outcome = response.result.outcome;
+        // Servers without the well-known address answer at their root.
+        if (wellKnown && (outcome == DavOutcome::NotFound || outcome == DavOutcome::HttpError ||
+                          outcome == DavOutcome::BadResponse)) {
+          return discoverPrincipal(serverRoot(), false, std::move(done));
+        }
+        if (!response.result.ok()) return done({response.result, {}});
+        const Multistatus found =
+            parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+        if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+        QString principal;
+        QString home;
+        bool isAddressBook = false;
+        for (const DavResponse& r : found.responses) {
+          if (!r.currentUserPrincipal.isEmpty()) principal = r.currentUserPrincipal;
+          if (!r.addressbookHomeSet.isEmpty()) home = r.addressbookHomeSet;
+          isAddressBook |= r.isAddressBook;
+        }
+        if (isAddressBook) {
+          return done({{}, {{collectionUrl(response.url), QString()}}});
+        }
+        const auto resolve = [&](const QString& href) -> std::optional<QUrl> {
+          const std::optional<QString> path = hrefWithin(serverRoot(), response.url, href);
+          if (!path) return std::nullopt;
+          return urlOfPath(serverRoot(), *path);
+        };
+        if (!home.isEmpty()) {
+          if (std::optional<QUrl> url = resolve(home)) return listHome(*url, std::move(done));
+        } else if (!principal.isEmpty()) {
+          if (std::optional<QUrl> url = resolve(principal))
+            return discoverHome(*url, std::move(done));
+        }
+        done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
+      });
 }
 
 void CardDavClient::discoverHome(const QUrl& principal, std::function<void(Discovery)> done) {
-  Request request;
-  request.method = "PROPFIND";
-  request.url = principal;
-  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
-  request.body = propfindBody({}, davProps({"addressbook-home-set"}));
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, done = std::move(done)](Response response) {
-    if (!response.result.ok()) return done({response.result, {}});
-    const Multistatus found =
-        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
-    for (const DavResponse& r : found.responses) {
-      if (r.addressbookHomeSet.isEmpty()) continue;
-      const std::optional<QString> path =
-          hrefWithin(serverRoot(), response.url, r.addressbookHomeSet);
-      if (path) return listHome(urlOfPath(serverRoot(), *path), std::move(done));
-    }
-    done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
-  });
+  send(
+      xmlRequest("PROPFIND", principal, "0", propfindBody({}, davProps({"addressbook-home-set"})),
+                 limits_.maxOtherBytes),
+      [this, done = std::move(done)](Response response) {
+        if (!response.result.ok()) return done({response.result, {}});
+        const Multistatus found =
+            parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+        if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+        for (const DavResponse& r : found.responses) {
+          if (r.addressbookHomeSet.isEmpty()) continue;
+          const std::optional<QString> path =
+              hrefWithin(serverRoot(), response.url, r.addressbookHomeSet);
+          if (path) return listHome(urlOfPath(serverRoot(), *path), std::move(done));
+        }
+        done({unreadable(response.url, QStringLiteral("no address book home on this server")), {}});
+      });
 }
 
 void CardDavClient::listHome(const QUrl& home, std::function<void(Discovery)> done) {
-  Request request;
-  request.method = "PROPFIND";
-  request.url = collectionUrl(home);
-  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
-  request.body = propfindBody(davProps({"resourcetype", "displayname"}), {});
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, done = std::move(done)](Response response) {
-    if (!response.result.ok()) return done({response.result, {}});
-    const Multistatus found =
-        parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
-    Discovery discovery;
-    for (const DavResponse& r : found.responses) {
-      if (!r.isAddressBook) continue;
-      discovery.addressBooks.push_back(
-          {collectionUrl(urlOfPath(serverRoot(), r.href)), r.displayName});
-    }
-    done(std::move(discovery));
-  });
+  send(xmlRequest("PROPFIND", collectionUrl(home), "1",
+                  propfindBody(davProps({"resourcetype", "displayname"}), {}),
+                  limits_.maxOtherBytes),
+       [this, done = std::move(done)](Response response) {
+         if (!response.result.ok()) return done({response.result, {}});
+         const Multistatus found =
+             parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
+         if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+         Discovery discovery;
+         for (const DavResponse& r : found.responses) {
+           if (!r.isAddressBook) continue;
+           discovery.addressBooks.push_back(
+               {collectionUrl(urlOfPath(serverRoot(), r.href)), r.displayName});
+         }
+         done(std::move(discovery));
+       });
 }
 
 void CardDavClient::probeCollection(std::function<void(CollectionInfo)> done) {
-  Request request;
-  request.method = "PROPFIND";
-  request.url = collection_;
-  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
-  request.body = propfindBody(
-      davProps({"resourcetype", "displayname", "sync-token", "supported-report-set"}), {});
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, done = std::move(done)](Response response) {
-    CollectionInfo info;
-    info.result = response.result;
-    if (!response.result.ok()) return done(std::move(info));
-    const Multistatus found =
-        parseMultistatus(response.body, collection_, response.url, limits_.xml);
-    if (!found.error.isEmpty()) {
-      info.result = unreadable(response.url, found.error);
-      return done(std::move(info));
-    }
-    for (const DavResponse& r : found.responses) {
-      if (!isCollectionItself(collection_, r.href)) continue;
-      info.isAddressBook = r.isAddressBook;
-      info.displayName = r.displayName;
-      info.supportsSyncCollection = r.supportsSyncCollection;
-      info.syncToken = r.syncToken;
-    }
-    done(std::move(info));
-  });
+  send(xmlRequest(
+           "PROPFIND", collection_, "0",
+           propfindBody(
+               davProps({"resourcetype", "displayname", "sync-token", "supported-report-set"}), {}),
+           limits_.maxOtherBytes),
+       [this, done = std::move(done)](Response response) {
+         CollectionInfo info;
+         info.result = response.result;
+         if (!response.result.ok()) return done(std::move(info));
+         const Multistatus found =
+             parseMultistatus(response.body, collection_, response.url, limits_.xml);
+         if (!found.error.isEmpty()) {
+           info.result = unreadable(response.url, found.error);
+           return done(std::move(info));
+         }
+         for (const DavResponse& r : found.responses) {
+           if (!isCollectionItself(collection_, r.href)) continue;
+           info.isAddressBook = r.isAddressBook;
+           info.displayName = r.displayName;
+           info.supportsSyncCollection = r.supportsSyncCollection;
+           info.syncToken = r.syncToken;
+         }
+         done(std::move(info));
+       });
 }
 
 void CardDavClient::syncCollection(const QString& token, std::function<void(SyncChanges)> done) {
-  Request request;
-  request.method = "REPORT";
-  request.url = collection_;
-  request.headers = {{"Depth", "0"}, {"Content-Type", kXml}};
-  request.body = syncCollectionBody(token);
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, done = std::move(done)](Response response) {
-    SyncChanges changes;
-    changes.result = response.result;
-    if (!response.result.ok()) return done(std::move(changes));
-    const Multistatus found =
-        parseMultistatus(response.body, collection_, response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}, {}, {}});
-    if (found.syncToken.isEmpty()) {
-      return done({unreadable(response.url, QStringLiteral("no sync token")), {}, {}, {}});
-    }
-    changes.token = found.syncToken;
-    for (const DavResponse& r : found.responses) {
-      if (isCollectionItself(collection_, r.href)) {
-        changes.truncated |= r.status == 507;
-        continue;
-      }
-      if (r.isCollection) continue;
-      if (r.status == 404) {
-        changes.removed.append(r.href);
-      } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty()) {
-        changes.changed.push_back({r.href, r.etag});
-      }
-    }
-    done(std::move(changes));
-  });
+  send(xmlRequest("REPORT", collection_, "0", syncCollectionBody(token), limits_.maxOtherBytes),
+       [this, done = std::move(done)](Response response) {
+         SyncChanges changes;
+         changes.result = response.result;
+         if (!response.result.ok()) return done(std::move(changes));
+         const Multistatus found =
+             parseMultistatus(response.body, collection_, response.url, limits_.xml);
+         if (!found.error.isEmpty())
+           return done({unreadable(response.url, found.error), {}, {}, {}});
+         if (found.syncToken.isEmpty()) {
+           return done({unreadable(response.url, QStringLiteral("no sync token")), {}, {}, {}});
+         }
+         changes.token = found.syncToken;
+         for (const DavResponse& r : found.responses) {
+           if (isCollectionItself(collection_, r.href)) {
+             changes.truncated |= r.status == 507;
+             continue;
+           }
+           if (r.isCollection) continue;
+           if (r.status == 404) {
+             changes.removed.append(r.href);
+           } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty()) {
+             changes.changed.push_back({r.href, r.etag});
+           }
+         }
+         done(std::move(changes));
+       });
 }
 
 void CardDavClient::listEtags(std::function<void(EtagListing)> done) {
-  Request request;
-  request.method = "PROPFIND";
-  request.url = collection_;
-  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
-  request.body = propfindBody(davProps({"getetag", "resourcetype"}), {});
-  request.maxBytes = limits_.maxOtherBytes;
-  send(std::move(request), [this, done = std::move(done)](Response response) {
-    EtagListing listing;
-    listing.result = response.result;
-    if (!response.result.ok()) return done(std::move(listing));
-    const Multistatus found =
-        parseMultistatus(response.body, collection_, response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
-    for (const DavResponse& r : found.responses) {
-      if (isCollectionItself(collection_, r.href) || r.isCollection || r.etag.isEmpty()) continue;
-      listing.members.push_back({r.href, r.etag});
-    }
-    done(std::move(listing));
-  });
+  send(xmlRequest("PROPFIND", collection_, "1",
+                  propfindBody(davProps({"getetag", "resourcetype"}), {}), limits_.maxOtherBytes),
+       [this, done = std::move(done)](Response response) {
+         EtagListing listing;
+         listing.result = response.result;
+         if (!response.result.ok()) return done(std::move(listing));
+         const Multistatus found =
+             parseMultistatus(response.body, collection_, response.url, limits_.xml);
+         if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+         for (const DavResponse& r : found.responses) {
+           if (isCollectionItself(collection_, r.href) || r.isCollection || r.etag.isEmpty())
+             continue;
+           listing.members.push_back({r.href, r.etag});
+         }
+         done(std::move(listing));
+       });
 }
 
 void CardDavClient::multiget(const QStringList& hrefs, std::function<void(CardBatch)> onBatch,
@@ -244,36 +239,31 @@ void CardDavClient::multigetFrom(std::shared_ptr<QStringList> hrefs, qsizetype f
     return;
   }
   const QStringList batch = hrefs->mid(from, std::max(1, limits_.multigetBatch));
-  Request request;
-  request.method = "REPORT";
-  request.url = collection_;
-  request.headers = {{"Depth", "1"}, {"Content-Type", kXml}};
-  request.body = multigetBody(batch);
-  request.maxBytes = limits_.maxMultigetBytes;
-  send(std::move(request), [this, hrefs, from, batch, onBatch = std::move(onBatch),
-                            done = std::move(done)](Response response) mutable {
-    if (!response.result.ok()) return done(response.result);
-    const Multistatus found =
-        parseMultistatus(response.body, collection_, response.url, limits_.xml);
-    if (!found.error.isEmpty()) return done(unreadable(response.url, found.error));
-    CardBatch cards;
-    QSet<QString> asked(batch.begin(), batch.end());
-    for (const DavResponse& r : found.responses) {
-      // Only what we asked for, once: a server cannot slip in cards of its own choosing.
-      if (!asked.remove(r.href)) continue;
-      if (r.status >= 200 && r.status < 300 && r.hasAddressData && !r.addressDataTooLarge &&
-          !r.etag.isEmpty()) {
-        cards.cards.push_back({r.href, r.etag, r.addressData});
-      } else {
-        cards.missing.append(r.href);
-      }
-    }
-    for (const QString& href : batch) {
-      if (asked.contains(href)) cards.missing.append(href);
-    }
-    onBatch(std::move(cards));
-    multigetFrom(std::move(hrefs), from + batch.size(), std::move(onBatch), std::move(done));
-  });
+  send(xmlRequest("REPORT", collection_, "1", multigetBody(batch), limits_.maxMultigetBytes),
+       [this, hrefs, from, batch, onBatch = std::move(onBatch),
+        done = std::move(done)](Response response) mutable {
+         if (!response.result.ok()) return done(response.result);
+         const Multistatus found =
+             parseMultistatus(response.body, collection_, response.url, limits_.xml);
+         if (!found.error.isEmpty()) return done(unreadable(response.url, found.error));
+         CardBatch cards;
+         QSet<QString> asked(batch.begin(), batch.end());
+         for (const DavResponse& r : found.responses) {
+           // Only what we asked for, once: a server cannot slip in cards of its own choosing.
+           if (!asked.remove(r.href)) continue;
+           if (r.status >= 200 && r.status < 300 && r.hasAddressData && !r.addressDataTooLarge &&
+               !r.etag.isEmpty()) {
+             cards.cards.push_back({r.href, r.etag, r.addressData});
+           } else {
+             cards.missing.append(r.href);
+           }
+         }
+         for (const QString& href : batch) {
+           if (asked.contains(href)) cards.missing.append(href);
+         }
+         onBatch(std::move(cards));
+         multigetFrom(std::move(hrefs), from + batch.size(), std::move(onBatch), std::move(done));
+       });
 }
 
 void CardDavClient::putNew(const QString& href, const QByteArray& card,
