@@ -29,5 +29,7 @@ class ChangeJournal : public ChangeListener {
 // takes over). Read and cleared by the sync while it holds the data file's lock.
 std::vector<ChangeSet> readChangeJournal(const QString& path);
 bool clearChangeJournal(const QString& path);
+// Takes out the first count notes (those a sync has read), keeping any saved since.
+bool dropChangeJournalNotes(const QString& path, size_t count);
 
 }  // namespace tavelin::sync

@@ -13,10 +13,18 @@ namespace tavelin::sync {
 // What the last sync left for one contact: who it is on the server and the card as it was
 // then, so that a later sync can tell which side changed it and merge from the common base.
 struct SyncedContact {
+  // What the server still has to be told about this contact.
+  enum class Pending {
+    None,
+    Upload,   // the line's fields go up: as a new card when etag is empty, else with If-Match
+    Removal,  // its line was deleted here: the card goes
+  };
   QString uid;
   QString href;     // encoded absolute path, as the server named it
-  QByteArray etag;  // as the server sent it, quotes included
+  QByteArray etag;  // as the server sent it, quotes included; empty: not on the server yet
   QByteArray card;  // the card's bytes at the last sync
+  QString line;     // the data-file line the contact stands for
+  Pending pending = Pending::None;
   bool operator==(const SyncedContact&) const = default;
 };
 
