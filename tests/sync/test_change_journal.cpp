@@ -70,6 +70,14 @@ void ChangeJournalTest::damaged() {
   QCOMPARE(notes.size(), 2u);
   QCOMPARE(notes[0].replaced.value(0).after, u"b"_qs);
   QCOMPARE(notes[1].removed, QStringList{u"c"_qs});
+
+  // A sync takes out the notes it read; damage among them goes too, later notes stay.
+  QVERIFY(dropChangeJournalNotes(journal, 1));
+  const std::vector<ChangeSet> left = readChangeJournal(journal);
+  QCOMPARE(left.size(), 1u);
+  QCOMPARE(left[0].removed, QStringList{u"c"_qs});
+  QVERIFY(dropChangeJournalNotes(journal, 1));
+  QVERIFY(!QFile::exists(journal));
 }
 
 QTEST_GUILESS_MAIN(ChangeJournalTest)

@@ -15,9 +15,11 @@ SyncState sample() {
   state.collection = QStringLiteral("https://dav.example.org/ann/book/");
   state.syncToken = QStringLiteral("http://radicale.org/ns/sync/abc");
   state.put({QStringLiteral("uid-b"), QStringLiteral("/ann/book/b.vcf"), "\"2\"",
-             "BEGIN:VCARD\r\nUID:uid-b\r\nFN:B\xc3\xa9\r\nEND:VCARD\r\n"});
+             "BEGIN:VCARD\r\nUID:uid-b\r\nFN:B\xc3\xa9\r\nEND:VCARD\r\n", u"\"B\u00e9\",\"\""_qs,
+             SyncedContact::Pending::Upload});
   state.put({QStringLiteral("uid-a"), QStringLiteral("/ann/book/a%20x.vcf"), "\"1\"",
-             QByteArray("\x00\xff\r\n", 4)});  // any bytes at all
+             QByteArray("\x00\xff\r\n", 4), u"\"A\",\"1\""_qs,
+             SyncedContact::Pending::Removal});  // any bytes at all
   return state;
 }
 
@@ -49,7 +51,7 @@ void SyncStateTest::contactsByHref() {
   QCOMPARE(state.contacts[0].href, QStringLiteral("/ann/book/a%20x.vcf"));  // kept in order
   QVERIFY(state.findHref(QStringLiteral("/ann/book/b.vcf")));
   QVERIFY(!state.findHref(QStringLiteral("/ann/book/c.vcf")));
-  state.put({QStringLiteral("uid-b2"), QStringLiteral("/ann/book/b.vcf"), "\"3\"", "x"});
+  state.put({QStringLiteral("uid-b2"), QStringLiteral("/ann/book/b.vcf"), "\"3\"", "x", {}, {}});
   QCOMPARE(state.contacts.size(), 2u);
   QCOMPARE(state.findHref(QStringLiteral("/ann/book/b.vcf"))->uid, QStringLiteral("uid-b2"));
   QVERIFY(state.removeHref(QStringLiteral("/ann/book/a%20x.vcf")));
