@@ -6,12 +6,16 @@
 namespace tavelin::test {
 
 bool DavServer::start(const QString& kind, const QString& launcher) {
+  kind_ = kind;
+  launcher_ = launcher;
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   // Debian's interpreter: it is the one the servers' modules were installed for.
   const QString python = QFile::exists(QStringLiteral("/usr/bin/python3"))
                              ? QStringLiteral("/usr/bin/python3")
                              : QStringLiteral("python3");
-  process_.start(python, {launcher, kind, storage_.path()});
+  QStringList arguments{launcher, kind, storage_.path()};
+  if (port_ > 0) arguments << QString::number(port_);
+  process_.start(python, arguments);
   if (!process_.waitForStarted(10'000)) {
     error_ = process_.errorString();
     return false;
@@ -31,6 +35,11 @@ bool DavServer::start(const QString& kind, const QString& launcher) {
   port_ = parts[0].toInt();
   path_ = QString::fromLatin1(parts[1]);
   return true;
+}
+
+bool DavServer::restart() {
+  stop();
+  return start(kind_, launcher_);
 }
 
 DavServer::~DavServer() {

@@ -15,6 +15,8 @@ class DavServer {
   bool start(const QString& kind, const QString& launcher);
   ~DavServer();
   void stop();
+  // Starts it again on the same port over the same storage, after stop().
+  bool restart();
 
   QUrl root() const;         // http://127.0.0.1:PORT/
   QUrl addressBook() const;  // the address book made at start
@@ -26,6 +28,8 @@ class DavServer {
   int port_ = 0;
   QString path_;
   QString error_;
+  QString kind_;
+  QString launcher_;
 };
 
 }  // namespace tavelin::test

@@ -1,0 +1,303 @@
+#include "sync/sync_engine.h"
+
+#include <QFile>
+#include <QUuid>
+
+#include "record_store/file_lock.h"
+#include "record_store/record_store.h"
+#include "sync/change_journal.h"
+#include "sync/sync_plan.h"
+
+namespace tavelin::sync {
+
+namespace {
+
+constexpr int kLockWaitMs = 10'000;
+constexpr int kMaxRounds = 1000;  // parts of one sync-collection answer (507)
+
+QString whyNot(const WriteError& error) {
+  return error.fileName + QStringLiteral(": ") + error.reason;
+}
+
+// Told of the local change set under the data file's lock: the state and the journal go with
+// it, so that no copy ever sees the one without the other.
+class StateWriter : public ChangeListener {
+ public:
+  StateWriter(QString dataFile, const SyncState& state, size_t journalNotes)
+      : dataFile_(std::move(dataFile)), state_(state), journalNotes_(journalNotes) {}
+  void changesApplied(const ChangeSet&) override { write(); }
+  void write() {
+    if (const std::optional<WriteError> error = writeSyncState(syncStatePath(dataFile_), state_)) {
+      error_ = whyNot(*error);
+      return;
+    }
+    written_ = true;
+    if (journalNotes_ > 0) dropChangeJournalNotes(changeJournalPath(dataFile_), journalNotes_);
+  }
+  bool written() const { return written_; }
+  const QString& error() const { return error_; }
+
+ private:
+  QString dataFile_;
+  const SyncState& state_;
+  size_t journalNotes_;
+  bool written_ = false;
+  QString error_;
+};
+
+}  // namespace
+
+DavResult localFailure(const QString& message) {
+  DavResult result;
+  result.outcome = DavOutcome::Ok;  // nothing the server said
+  result.message = message;
+  return result;
+}
+
+SyncEngine::SyncEngine(QString dataFile, CardDavClient& client, QObject* parent)
+    : SyncRunner(parent), dataFile_(std::move(dataFile)), client_(client) {}
+
+SyncEngine::~SyncEngine() = default;
+
+QString SyncEngine::host() const {
+  return client_.collection().host();
+}
+
+QString SyncEngine::newUid() const {
+  return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+void SyncEngine::start() {
+  if (running_) return;
+  running_ = true;
+  state_ = {};
+  token_.clear();
+  keepToken_ = triedListing_ = stopping_ = sentAny_ = false;
+  rounds_ = done_ = total_ = inFlight_ = sinceSave_ = 0;
+  changed_.clear();
+  removed_.clear();
+  cards_.clear();
+  summary_ = {};
+  queue_.clear();
+  failure_.reset();
+  attempts_.clear();
+  followUps_ = {};
+
+  syncLock_ = std::make_unique<QLockFile>(syncLockPath(dataFile_));
+  if (!syncLock_->tryLock(0)) {
+    syncLock_.reset();
+    stop(
+        localFailure(QStringLiteral("another copy of Tavelin is synchronising this "
+                                    "address book; this copy tries again later")));
+    return;
+  }
+  const SyncStateRead read = readSyncState(syncStatePath(dataFile_));
+  if (!read.error.isEmpty()) {
+    stop(localFailure(QStringLiteral("the sync state cannot be read: ") + read.error));
+    return;
+  }
+  state_ = read.state;
+  const QString collection = client_.collection().toString(QUrl::FullyEncoded);
+  if (!state_.collection.isEmpty() && state_.collection != collection) {
+    // Another address book: its cards are no match for this one's; start as a first sync.
+    state_ = {};
+  }
+  state_.collection = collection;
+  findChanges();
+}
+
+void SyncEngine::findChanges() {
+  // With a token the changes are one request away; the first sync asks what the book offers.
+  if (!state_.syncToken.isEmpty()) {
+    syncChanges(state_.syncToken, false);
+    return;
+  }
+  client_.probeCollection(guarded([this](CollectionInfo info) {
+    if (!info.result.ok()) return stop(info.result);
+    if (!info.isAddressBook) {
+      return stop(localFailure(QStringLiteral("the address is no address book")));
+    }
+    if (info.supportsSyncCollection) {
+      syncChanges({}, true);
+    } else {
+      listEtags();
+    }
+  }));
+}
+
+void SyncEngine::syncChanges(const QString& token, bool full) {
+  client_.syncCollection(
+      token, guarded([this, token, full](SyncChanges changes) {
+        const DavResult& result = changes.result;
+        if (!result.ok()) {
+          const bool fromToken = !token.isEmpty() && rounds_ == 0;
+          // An unknown token (some servers answer it with a 5xx): list everything once.
+          if (fromToken &&
+              (result.outcome == DavOutcome::InvalidSyncToken ||
+               (result.outcome == DavOutcome::HttpError && result.httpStatus >= 500))) {
+            changed_.clear();
+            removed_.clear();
+            return syncChanges({}, true);
+          }
+          // A server that took the token once and no longer offers sync-collection.
+          if (fromToken && result.outcome == DavOutcome::HttpError && result.httpStatus >= 400) {
+            return listEtags();
+          }
+          return stop(result);
+        }
+        for (MemberEtag& member : changes.changed) changed_.push_back(std::move(member));
+        for (const QString& href : changes.removed) removed_.insert(href);
+        if (changes.truncated && ++rounds_ < kMaxRounds && !changes.token.isEmpty()) {
+          return syncChanges(changes.token, full);
+        }
+        token_ = changes.token;
+        std::vector<MemberEtag> members = std::move(changed_);
+        changed_.clear();
+        compareListing(members, full);
+      }));
+}
+
+void SyncEngine::listEtags() {
+  triedListing_ = true;
+  client_.listEtags(guarded([this](EtagListing listing) {
+    if (!listing.result.ok()) return stop(listing.result);
+    token_.clear();
+    compareListing(listing.members, true);
+  }));
+}
+
+void SyncEngine::compareListing(const std::vector<MemberEtag>& members, bool full) {
+  QSet<QString> listed;
+  for (const MemberEtag& member : members) {
+    listed.insert(member.href);
+    removed_.remove(member.href);
+    const SyncedContact* known = state_.findHref(member.href);
+    // Our own uploads come back with the ETag we already hold.
+    if (known && !known->etag.isEmpty() && known->etag == member.etag) continue;
+    changed_.push_back(member);
+  }
+  if (full) {
+    for (const SyncedContact& contact : state_.contacts) {
+      if (!contact.etag.isEmpty() && !listed.contains(contact.href)) removed_.insert(contact.href);
+    }
+  }
+  fetchChanged();
+}
+
+void SyncEngine::fetchChanged() {
+  if (changed_.empty()) return applyLocal();
+  QStringList hrefs;
+  for (const MemberEtag& member : changed_) hrefs << member.href;
+  total_ = static_cast<int>(hrefs.size());
+  Q_EMIT progress(0, total_);
+  client_.multiget(hrefs, guarded([this](CardBatch batch) {
+                     done_ += static_cast<int>(batch.cards.size() + batch.missing.size());
+                     for (FetchedCard& card : batch.cards) cards_.push_back(std::move(card));
+                     // Gone meanwhile, or too large: asked for again at the next sync.
+                     if (!batch.missing.isEmpty()) keepToken_ = true;
+                     Q_EMIT progress(done_, total_);
+                   }),
+                   guarded([this](DavResult result) {
+                     if (!result.ok()) return stop(result);
+                     applyLocal();
+                   }));
+}
+
+void SyncEngine::applyLocal() {
+  workDir_ = std::make_unique<QTemporaryDir>();
+  RecordStore store(workDir_->filePath(QStringLiteral("workfile.tmp")));
+  store.setLockWaitMs(kLockWaitMs);
+  const RecordStore::LoadResult load = store.SortFile();
+  if (!load.unreadable.isEmpty()) {
+    return stop(localFailure(QStringLiteral("the data file cannot be read: ") + load.unreadable));
+  }
+  if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
+    // Every contact would read as deleted here: nothing goes until the file is back.
+    return stop(localFailure(dataFile_ + QStringLiteral(" is missing")));
+  }
+  PlanInput input;
+  for (int row = 0; row < store.rowCount(); ++row) input.lines << store.BuildRecordLine(row);
+  input.state = state_;
+  input.journal = readChangeJournal(changeJournalPath(dataFile_));
+  input.cards = std::move(cards_);
+  input.removed = removed_;
+  input.newUid = [this] { return newUid(); };
+  input.hrefFor = [this](const QString& uid) { return client_.hrefFor(uid + ".vcf"); };
+  Plan plan = makePlan(input);
+  plan.state.collection = state_.collection;
+  plan.state.syncToken = keepToken_ ? state_.syncToken : token_;
+  summary_ = plan.summary;
+
+  const size_t notes = input.journal.size();
+  const bool stateChanged = !(plan.state == state_);
+  state_ = std::move(plan.state);
+  if (!plan.local.isEmpty()) {
+    StateWriter writer(dataFile_, state_, notes);
+    store.setChangeListener(&writer);
+    const SaveResult saved = store.Apply(plan.local);
+    store.setChangeListener(nullptr);
+    if (!saved) {
+      return stop(localFailure(QStringLiteral("the data file cannot be written: ") +
+                               whyNot(saved.error())));
+    }
+    if (!writer.written()) {
+      return stop(
+          localFailure(QStringLiteral("the sync state cannot be written: ") + writer.error()));
+    }
+  } else if (stateChanged || notes > 0) {
+    if (const QString error = saveState(); !error.isEmpty()) return stop(localFailure(error));
+    if (notes > 0) dropChangeJournalNotes(changeJournalPath(dataFile_), notes);
+  }
+  sendPending();
+}
+
+QString SyncEngine::saveState(const ChangeSet& local) {
+  sinceSave_ = 0;
+  StateWriter writer(dataFile_, state_, 0);
+  if (!local.isEmpty()) {
+    RecordStore store(workDir_->filePath(QStringLiteral("workfile.tmp")));
+    store.setLockWaitMs(kLockWaitMs);
+    store.SortFile();
+    store.setChangeListener(&writer);
+    const SaveResult saved = store.Apply(local);
+    if (!saved) return QStringLiteral("the data file cannot be written: ") + whyNot(saved.error());
+  } else {
+    DataFileLock lock(dataFile_);
+    if (const std::optional<WriteError> error = lock.take(kLockWaitMs, {})) {
+      return QStringLiteral("the sync state cannot be written: ") + whyNot(*error);
+    }
+    writer.write();
+  }
+  if (!writer.written()) {
+    return QStringLiteral("the sync state cannot be written: ") + writer.error();
+  }
+  return {};
+}
+
+void SyncEngine::stop(const DavResult& failure) {
+  SyncOutcome outcome;
+  outcome.summary = summary_;
+  outcome.failure = failure;
+  QString why = failure.message;
+  if (why.isEmpty()) why = describe(failure.outcome);
+  const QString server = host();
+  if (why.startsWith(server + QStringLiteral(": "))) why.remove(0, server.size() + 2);
+  outcome.error = QStringLiteral("Synchronisation with %1 failed: %2").arg(server, why);
+  finish(std::move(outcome));
+}
+
+void SyncEngine::succeed() {
+  SyncOutcome outcome;
+  outcome.succeeded = true;
+  outcome.summary = summary_;
+  finish(std::move(outcome));
+}
+
+void SyncEngine::finish(SyncOutcome outcome) {
+  syncLock_.reset();
+  workDir_.reset();
+  running_ = false;
+  Q_EMIT finished(outcome);
+}
+
+}  // namespace tavelin::sync
