@@ -222,6 +222,14 @@ Plan Planner::run() {
 
   // Cards new to us: an equal record here is that contact (a first sync of two full books,
   // or a card another copy uploaded); else the card comes here.
+  // A card of the UID of one we have yet to send is that one, sent before under another
+  // address (by a copy that stopped, or another device that had it from us).
+  QHash<QString, QString> unsent;  // UID -> href
+  for (const SyncedContact& contact : plan_.state.contacts) {
+    if (contact.pending == Pending::Upload && contact.etag.isEmpty()) {
+      unsent.insert(contact.uid, contact.href);
+    }
+  }
   for (const FetchedCard& card : in_.cards) {
     if (in_.state.findHref(card.href)) continue;
     const std::optional<FieldTexts> fields = cardFields(card.card);
@@ -230,6 +238,16 @@ Plan Planner::run() {
     contact.uid = cardUid(card.card);
     if (contact.uid.isEmpty()) contact.uid = card.href;
     contact.href = card.href;
+    if (const QString href = unsent.take(contact.uid); !href.isEmpty()) {
+      SyncedContact ours = *plan_.state.findHref(href);
+      plan_.state.removeHref(href);
+      const bool same = lineFields(ours.line) == fields;
+      fromServer(ours, card, ours.line);
+      ours.href = card.href;
+      if (!same) ours.pending = Pending::Upload;
+      plan_.state.put(std::move(ours));
+      continue;
+    }
     const int local = local_.claimFields(*fields);
     QString line;
     if (local >= 0) {

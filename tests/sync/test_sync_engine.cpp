@@ -34,6 +34,7 @@ class SyncEngineTest : public QObject {
   void interrupted_data();
   void interrupted();
   void changedBetweenFetchAndPut();
+  void uidTakenMeanwhile();
   void invalidSyncToken();
   void twoCopiesOnOneFile();
   void firstSyncOfTwoFullBooks();
@@ -311,6 +312,33 @@ void SyncEngineTest::changedBetweenFetchAndPut() {
   QCOMPARE(f->remoteByName().at(u"Ann Lee"_qs), both);
   QCOMPARE(f->local().at(u"Ann Lee"_qs), both);
   QCOMPARE(f->remote().size(), 1u);
+}
+
+void SyncEngineTest::uidTakenMeanwhile() {
+  if (kind() != QLatin1String("radicale")) QSKIP("Xandikos takes a second card of one UID");
+  auto f = fixture();
+  QVERIFY(f);
+  QVERIFY(f->sync().succeeded);
+  f->add(person(u"Cy Dahl"_qs, u"3"_qs));
+  bool raced = false;
+  const SyncOutcome o = f->sync(nullptr, [&](SyncEngine& engine) {
+    // Just before our card goes up, another device puts one of its UID at another address.
+    QObject::connect(&engine, &SyncRunner::progress, [&](int, int) {
+      if (raced) return;
+      raced = true;
+      const SyncState state = readSyncState(syncStatePath(kDataFileName)).state;
+      QCOMPARE(state.contacts.size(), 1u);
+      const QString uid = state.contacts[0].uid;
+      QVERIFY(f->putThere(u"elsewhere"_qs, newCard(person(u"Cy Dahl"_qs, u"3"_qs), uid)));
+    });
+  });
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QVERIFY(raced);
+  const auto there = f->remote();
+  QCOMPARE(there.size(), 1u);
+  QVERIFY(there.begin()->first.endsWith(u"/elsewhere.vcf"_qs));
+  QCOMPARE(f->localCount(), 1);
+  QCOMPARE(f->sync().summary, SyncSummary{});
 }
 
 void SyncEngineTest::invalidSyncToken() {

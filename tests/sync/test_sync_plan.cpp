@@ -90,6 +90,8 @@ class SyncPlanTest : public QObject {
  private Q_SLOTS:
   void plan_data();
   void plan();
+  void unsentCardFoundElsewhere_data();
+  void unsentCardFoundElsewhere();
   void journalFollowsRenames();
 };
 
@@ -205,6 +207,36 @@ void SyncPlanTest::plan() {
   QCOMPARE((Counts{plan.summary.addedHere, plan.summary.changedHere, plan.summary.removedHere,
                    plan.summary.conflicts}),
            counts);
+}
+
+void SyncPlanTest::unsentCardFoundElsewhere_data() {
+  QTest::addColumn<QString>("phoneThere");
+  QTest::addColumn<QString>("pending");
+  QTest::newRow("as we had it") << QString() << u"none"_qs;
+  QTest::newRow("changed since") << u"3"_qs << u"upload"_qs;
+}
+
+// A card we had yet to send, found under another address with its UID (sent by a sync that
+// stopped, or by another device that had it from us): it is that contact, never a second.
+void SyncPlanTest::unsentCardFoundElsewhere() {
+  QFETCH(QString, phoneThere);
+  QFETCH(QString, pending);
+  const FieldTexts cy = person(u"Cy Dahl"_qs);
+  SyncedContact unsent = synced(u"unsent"_qs, u"/b/unsent.vcf"_qs, cy);
+  unsent.etag.clear();
+  unsent.pending = SyncedContact::Pending::Upload;
+  PlanInput input;
+  input.lines = QStringList{line(cy)};
+  input.state.contacts = {unsent};
+  input.cards = {there(u"/b/elsewhere.vcf"_qs, u"unsent"_qs, person(u"Cy Dahl"_qs, phoneThere))};
+  input.newUid = [] { return u"new"_qs; };
+  input.hrefFor = [](const QString& uid) -> QString { return u"/b/"_qs + uid; };
+  const Plan plan = makePlan(input);
+  QVERIFY(plan.local.isEmpty());
+  QCOMPARE(plan.state.contacts.size(), 1u);
+  QCOMPARE(plan.state.contacts[0].href, u"/b/elsewhere.vcf"_qs);
+  QCOMPARE(plan.state.contacts[0].etag, QByteArray("\"2\""));
+  QCOMPARE(pendingName(plan.state.contacts[0].pending), pending);
 }
 
 void SyncPlanTest::journalFollowsRenames() {

@@ -1,0 +1,241 @@
+// Whole syncs against a scripted server's odd or hostile answers: an unknown token, broken XML,
+// a failed upload, a card of 100,000 properties. Each sync ends, and nothing here is lost.
+#include <QNetworkAccessManager>
+#include <QTest>
+
+#include "carddav_wait.h"
+#include "fake_http_server.h"
+#include "record_store/record_store.h"
+#include "support/test_env.h"
+#include "sync/card_merge.h"
+#include "sync/sync_engine.h"
+
+using namespace tavelin;
+using namespace tavelin::sync;
+using namespace tavelin::test;
+using Answer = FakeHttpServer::Answer;
+
+Q_DECLARE_METATYPE(DavOutcome)
+
+namespace {
+
+QByteArray multistatus(const QByteArray& inner, const QByteArray& token = {}) {
+  return "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" "
+         "xmlns:c=\"urn:ietf:params:xml:ns:carddav\">" +
+         inner + (token.isEmpty() ? QByteArray() : "<d:sync-token>" + token + "</d:sync-token>") +
+         "</d:multistatus>";
+}
+
+QByteArray member(const QByteArray& href, const QByteArray& etag, const QByteArray& card = {}) {
+  return "<d:response><d:href>" + href + "</d:href><d:propstat><d:prop><d:getetag>" + etag +
+         "</d:getetag>" +
+         (card.isEmpty() ? QByteArray() : "<c:address-data>" + card + "</c:address-data>") +
+         "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+}
+
+QByteArray gone(const QByteArray& href) {
+  return "<d:response><d:href>" + href +
+         "</d:href><d:status>HTTP/1.1 404 Not Found</d:status></d:response>";
+}
+
+Answer answer(const QByteArray& status, const QByteArray& body = {}) {
+  Answer a;
+  a.status = status;
+  a.body = body;
+  return a;
+}
+
+FieldTexts named(const QString& name) {
+  FieldTexts f;
+  f[0] = name;
+  return f;
+}
+
+const QByteArray kAnnHref = "/ann/book/a.vcf";
+
+}  // namespace
+
+class SyncEngineHostileTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+  void tokenAnswers_data();
+  void tokenAnswers();
+  void failedUploadRetriedOnItsAddress();
+  void cardOfManyProperties();
+
+ private:
+  // Ann, synced with token t1.
+  void syncedBook(bool withAnn = true);
+  SyncOutcome sync();
+  int localCount();
+  int requests(const QByteArray& method, const QByteArray& bodyPart = {}) const;
+
+  QNetworkAccessManager network_;
+  std::unique_ptr<FakeHttpServer> server_;
+  std::unique_ptr<TestEnvironment> env_;
+};
+
+void SyncEngineHostileTest::init() {
+  env_ = std::make_unique<TestEnvironment>();
+  server_ = std::make_unique<FakeHttpServer>();
+}
+
+void SyncEngineHostileTest::cleanup() {
+  server_.reset();
+  env_.reset();
+}
+
+void SyncEngineHostileTest::syncedBook(bool withAnn) {
+  const QString ann = fieldsLine(named(u"Ann Lee"_qs));
+  writeFile(kDataFileName, ann.toUtf8() + "\r\n");
+  SyncState state;
+  state.collection = server_->url(u"/ann/book/"_qs).toString(QUrl::FullyEncoded);
+  state.syncToken = u"t1"_qs;
+  if (withAnn) {
+    SyncedContact c;
+    c.uid = u"a"_qs;
+    c.href = QString::fromLatin1(kAnnHref);
+    c.etag = "\"1\"";
+    c.card = newCard(named(u"Ann Lee"_qs), c.uid);
+    c.line = ann;
+    state.put(c);
+  }
+  QVERIFY(!writeSyncState(syncStatePath(kDataFileName), state));
+}
+
+SyncOutcome SyncEngineHostileTest::sync() {
+  CardDavClient client(network_, davAccount(server_->url(u"/ann/book/"_qs)));
+  SyncEngine engine(kDataFileName, client);
+  std::optional<SyncOutcome> outcome;
+  connect(&engine, &SyncRunner::finished, [&outcome](const SyncOutcome& o) { outcome = o; });
+  engine.start();
+  if (!QTest::qWaitFor([&outcome] { return outcome.has_value(); }, 60'000)) return {};
+  return *outcome;
+}
+
+int SyncEngineHostileTest::localCount() {
+  RecordStore store(env_->workPath(u"work"_qs));
+  store.SortFile();
+  int count = 0;
+  for (int row = 0; row < store.rowCount(); ++row) count += !store.table().value(row, 0).isEmpty();
+  return count;
+}
+
+int SyncEngineHostileTest::requests(const QByteArray& method, const QByteArray& bodyPart) const {
+  int count = 0;
+  for (const auto& r : server_->received) {
+    count += r.method == method && (bodyPart.isEmpty() || r.body.contains(bodyPart));
+  }
+  return count;
+}
+
+void SyncEngineHostileTest::tokenAnswers_data() {
+  QTest::addColumn<QByteArray>("status");
+  QTest::addColumn<QByteArray>("body");
+  QTest::addColumn<DavOutcome>("failure");  // Ok: the sync succeeds
+  QTest::addColumn<int>("contacts");        // here afterwards
+  QTest::addColumn<QString>("token");       // kept for the next sync
+
+  const QByteArray tokenError =
+      "<?xml version=\"1.0\"?><d:error xmlns:d=\"DAV:\"><d:valid-sync-token/></d:error>";
+  QTest::newRow("unknown token: one full listing")
+      << QByteArray("403 Forbidden") << tokenError << DavOutcome::Ok << 1 << u"t-full"_qs;
+  QTest::newRow("unknown token answered with 500: one full listing")
+      << QByteArray("500 Internal Server Error") << QByteArray() << DavOutcome::Ok << 1
+      << u"t-full"_qs;
+  QTest::newRow("broken XML") << QByteArray("207 Multi-Status")
+                              << QByteArray("<d:multistatus xmlns:d=\"DAV:\"><d:response><d:hr")
+                              << DavOutcome::BadResponse << 1 << u"t1"_qs;
+  QTest::newRow("our card deleted there")
+      << QByteArray("207 Multi-Status") << multistatus(gone(kAnnHref), "t2") << DavOutcome::Ok << 0
+      << u"t2"_qs;
+  QTest::newRow("a removal outside the book")
+      << QByteArray("207 Multi-Status") << multistatus(gone("/bob/book/x.vcf"), "t2")
+      << DavOutcome::Ok << 1 << u"t2"_qs;
+  QTest::newRow("wrong password") << QByteArray("401 Unauthorized") << QByteArray()
+                                  << DavOutcome::AuthenticationFailed << 1 << u"t1"_qs;
+}
+
+void SyncEngineHostileTest::tokenAnswers() {
+  QFETCH(QByteArray, status);
+  QFETCH(QByteArray, body);
+  QFETCH(DavOutcome, failure);
+  QFETCH(int, contacts);
+  QFETCH(QString, token);
+  syncedBook();
+  server_->handler = [&](const FakeHttpServer::Request& r) {
+    if (r.body.contains("<d:sync-token>t1</d:sync-token>")) return answer(status, body);
+    // Everything, with a new token: Ann as we have her.
+    return answer("207 Multi-Status", multistatus(member(kAnnHref, "\"1\""), "t-full"));
+  };
+  const SyncOutcome o = sync();
+  QCOMPARE(o.succeeded, failure == DavOutcome::Ok);
+  if (!o.succeeded) {
+    QCOMPARE(o.failure.outcome, failure);
+    QVERIFY2(o.error.contains(u"127.0.0.1"_qs), qPrintable(o.error));
+    QVERIFY(!o.error.contains(u"secret"_qs));
+  }
+  QCOMPARE(localCount(), contacts);
+  QCOMPARE(readSyncState(syncStatePath(kDataFileName)).state.syncToken, token);
+  QCOMPARE(requests("REPORT", "addressbook-multiget"), 0);
+  QVERIFY(requests("REPORT", "sync-collection") <= 2);
+}
+
+void SyncEngineHostileTest::failedUploadRetriedOnItsAddress() {
+  syncedBook(false);
+  bool serverDown = true;
+  server_->handler = [&](const FakeHttpServer::Request& r) {
+    if (r.method == "PUT") {
+      if (serverDown) return answer("503 Service Unavailable");
+      Answer created = answer("201 Created");
+      created.headers.append(std::pair<QByteArray, QByteArray>("ETag", "\"n1\""));
+      return created;
+    }
+    return answer("207 Multi-Status", multistatus({}, "t2"));
+  };
+  const SyncOutcome failed = sync();
+  QVERIFY(!failed.succeeded);
+  QVERIFY2(failed.error.contains(u"127.0.0.1"_qs), qPrintable(failed.error));
+  QCOMPARE(localCount(), 1);
+
+  serverDown = false;
+  const SyncOutcome o = sync();
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QCOMPARE(o.summary.addedThere, 1);
+  QList<QByteArray> puts;
+  for (const auto& r : server_->received) {
+    if (r.method != "PUT") continue;
+    puts << r.path;
+    QCOMPARE(r.headers.value("if-none-match"), QByteArray("*"));
+    QCOMPARE(cardFields(r.body), std::optional<FieldTexts>(named(u"Ann Lee"_qs)));
+  }
+  QCOMPARE(puts.size(), 2);
+  QCOMPARE(puts[0], puts[1]);  // the same card at the same address: never a second
+  const SyncState state = readSyncState(syncStatePath(kDataFileName)).state;
+  QCOMPARE(state.contacts.size(), 1u);
+  QCOMPARE(state.contacts[0].etag, QByteArray("\"n1\""));
+  QCOMPARE(state.contacts[0].pending, SyncedContact::Pending::None);
+}
+
+void SyncEngineHostileTest::cardOfManyProperties() {
+  syncedBook();
+  QByteArray card = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:m\r\nFN:Many\r\n";
+  for (int i = 0; i < 100'000; ++i) card += "X-A:1\r\n";
+  card += "END:VCARD\r\n";
+  server_->handler = [&](const FakeHttpServer::Request& r) {
+    if (r.body.contains("addressbook-multiget")) {
+      return answer("207 Multi-Status", multistatus(member("/ann/book/m.vcf", "\"m\"", card)));
+    }
+    return answer("207 Multi-Status", multistatus(member("/ann/book/m.vcf", "\"m\""), "t2"));
+  };
+  const SyncOutcome o = sync();
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QCOMPARE(localCount(), 1);  // a card nobody could read is not taken
+  QVERIFY(!readSyncState(syncStatePath(kDataFileName)).state.findHref(u"/ann/book/m.vcf"_qs));
+}
+
+QTEST_GUILESS_MAIN(SyncEngineHostileTest)
+#include "test_sync_engine_hostile.moc"
