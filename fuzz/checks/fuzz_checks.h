@@ -18,6 +18,7 @@ QString checkSyncState(QByteArrayView bytes);        // the sync state read and 
 QString checkDavResponse(QByteArrayView bytes);      // a server's multistatus and error bodies
 QString checkVCardReader(QByteArrayView bytes);      // cards read, written back, read again
 QString checkCsvReader(QByteArrayView bytes);        // rows read, written back, read again
+QString checkCardMerge(QByteArrayView bytes);        // a server's card with a Tavelin edit
 
 struct FuzzTarget {
   const char* name;  // also the folder of its inputs below fuzz/corpus and fuzz/regressions

@@ -8,7 +8,7 @@ const std::vector<FuzzTarget>& fuzzTargets() {
       {"options_file", checkOptionsFile}, {"clipboard_import", checkClipboardImport},
       {"mail_files", checkMailFiles},     {"sync_state", checkSyncState},
       {"dav_response", checkDavResponse}, {"vcard_reader", checkVCardReader},
-      {"csv_reader", checkCsvReader},
+      {"csv_reader", checkCsvReader},     {"card_merge", checkCardMerge},
   };
   return targets;
 }

@@ -80,7 +80,7 @@ bool splitProperty(QByteArrayView line, Property& p) {
 std::optional<Card> parseCard(QByteArrayView bytes) {
   Card card;
   bool inCard = false;
-  qsizetype pos = 0;
+  qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
   while (pos < bytes.size()) {
     const qsizetype begin = pos;
     QByteArray logical;
@@ -111,10 +111,13 @@ std::optional<Card> parseCard(QByteArrayView bytes) {
     p.end = pos;
     if (!splitProperty(logical, p)) continue;
     const bool marker = is(p.value.trimmed(), "VCARD");
-    if (!inCard) {
-      inCard = marker && is(p.name, "BEGIN");
+    if (marker && is(p.name, "BEGIN")) {
+      // A card begun again: the one before was never ended, and the reader drops it too.
+      inCard = true;
+      card = {};
       continue;
     }
+    if (!inCard) continue;
     if (marker && is(p.name, "END")) {
       card.end = begin;
       return card;
