@@ -44,8 +44,17 @@ bool is(QByteArrayView a, const char (&b)[N]) {
   return sameName(a, b);
 }
 
-bool namesQuotedPrintable(QByteArrayView head) {
-  return head.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+// Whether the parameters of the line a property starts with name quoted-printable; quoted
+// parameter values say nothing about it (as the reader counts).
+bool namesQuotedPrintable(QByteArrayView line) {
+  QByteArray head;
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ':') break;
+    if (!quoted) head += c;
+  }
+  return head.toUpper().contains("QUOTED-PRINTABLE");
 }
 
 // "[group.]NAME;param;param:value", quotes in parameters respected.
@@ -75,6 +84,15 @@ bool splitProperty(QByteArrayView line, Property& p) {
   return false;
 }
 
+// "BEGIN:VCARD" or "END:VCARD" exactly as the reader knows them: the name as it stands, blanks
+// around the value allowed.
+template <size_t N>
+bool isMarker(QByteArrayView line, const char (&marker)[N]) {
+  const qsizetype colon = line.indexOf(':');
+  return colon >= 0 && is(line.first(colon), marker) &&
+         is(line.sliced(colon + 1).trimmed(), "VCARD");
+}
+
 // The first card's properties with their places. Folded lines are unfolded, and so are
 // quoted-printable soft breaks, as the reader does.
 std::optional<Card> parseCard(QByteArrayView bytes) {
@@ -99,28 +117,28 @@ std::optional<Card> parseCard(QByteArrayView bytes) {
         logical.append(folded ? line.sliced(1) : line);
       } else {
         logical = line.toByteArray();
-        qp = namesQuotedPrintable(line.first(std::max<qsizetype>(0, line.indexOf(':'))));
+        qp = namesQuotedPrintable(line);
         first = false;
       }
       pos = newline < 0 ? bytes.size() : newline + 1;
     }
-    const QByteArray trimmed = logical.trimmed();
-    if (trimmed.isEmpty()) continue;
-    Property p;
-    p.begin = begin;
-    p.end = pos;
-    if (!splitProperty(logical, p)) continue;
-    const bool marker = is(p.value.trimmed(), "VCARD");
-    if (marker && is(p.name, "BEGIN")) {
+    if (isMarker(logical, "BEGIN")) {
       // A card begun again: the one before was never ended, and the reader drops it too.
       inCard = true;
       card = {};
       continue;
     }
     if (!inCard) continue;
-    if (marker && is(p.name, "END")) {
+    if (isMarker(logical, "END")) {
       card.end = begin;
       return card;
+    }
+    Property p;
+    p.begin = begin;
+    p.end = pos;
+    if (!splitProperty(logical, p)) {
+      // Not a property the reader could take: kept as it stands, wherever it lies.
+      continue;
     }
     if (is(p.name, "VERSION")) card.v4 = p.value.trimmed().startsWith("4");
     card.properties.push_back(std::move(p));
