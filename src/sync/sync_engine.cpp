@@ -82,6 +82,7 @@ void SyncEngine::start() {
   failure_.reset();
   attempts_.clear();
   followUps_ = {};
+  conflictCopies_.clear();
 
   syncLock_ = std::make_unique<QLockFile>(syncLockPath(dataFile_));
   if (!syncLock_->tryLock(0)) {
@@ -227,6 +228,7 @@ void SyncEngine::applyLocal() {
   plan.state.collection = state_.collection;
   plan.state.syncToken = keepToken_ ? state_.syncToken : token_;
   summary_ = plan.summary;
+  conflictCopies_ = plan.conflictCopies;
 
   const size_t notes = input.journal.size();
   const bool stateChanged = !(plan.state == state_);

@@ -116,7 +116,8 @@ class SyncEngine : public SyncRunner {
   bool sentAny_ = false;
   std::optional<DavResult> failure_;
   QHash<QString, int> attempts_;
-  ChangeSet followUps_;  // local changes the server's answers called for
+  ChangeSet followUps_;           // local changes the server's answers called for
+  QSet<QString> conflictCopies_;  // uploads counted as conflicts, not as added there
 };
 
 }  // namespace tavelin::sync

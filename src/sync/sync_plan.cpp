@@ -178,7 +178,9 @@ void Planner::decide(const SyncedContact& old, int local) {
       plan_.local.added << line;
       ++plan_.summary.conflicts;
       fromServer(contact, *card, serverLine);
-      plan_.state.put(newContact(line, fields, old.card));
+      SyncedContact ours = newContact(line, fields, old.card);
+      plan_.conflictCopies.insert(ours.href);
+      plan_.state.put(std::move(ours));
     }
   } else if (changedHere) {
     contact.pending = Pending::Upload;

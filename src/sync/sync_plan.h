@@ -30,6 +30,7 @@ struct Plan {
   ChangeSet local;
   SyncState state;
   SyncSummary summary;  // the local side and the conflicts; the server's side is counted as done
+  QSet<QString> conflictCopies;  // the hrefs of our versions of conflicts, counted as conflicts
 };
 
 Plan makePlan(const PlanInput& input);

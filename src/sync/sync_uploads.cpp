@@ -189,7 +189,7 @@ void SyncEngine::sendNew(const SyncedContact& contact) {
         if (!known) return sent(true);
         SyncedContact contact = *known;
         if (put.result.ok()) {
-          ++summary_.addedThere;
+          if (!conflictCopies_.contains(href)) ++summary_.addedThere;
           contact.card = card;
           contact.pending = Pending::None;
           contact.etag = put.etag.value_or(QByteArray());
