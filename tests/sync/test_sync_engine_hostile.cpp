@@ -1,5 +1,6 @@
 // Whole syncs against a scripted server's odd or hostile answers: an unknown token, broken XML,
 // a failed upload, a card of 100,000 properties. Each sync ends, and nothing here is lost.
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QTest>
 
@@ -63,6 +64,7 @@ class SyncEngineHostileTest : public QObject {
   void cleanup();
   void tokenAnswers_data();
   void tokenAnswers();
+  void nothingChangedIsOneRequest();
   void failedUploadRetriedOnItsAddress();
   void cardOfManyProperties();
 
@@ -182,6 +184,25 @@ void SyncEngineHostileTest::tokenAnswers() {
   QCOMPARE(readSyncState(syncStatePath(kDataFileName)).state.syncToken, token);
   QCOMPARE(requests("REPORT", "addressbook-multiget"), 0);
   QVERIFY(requests("REPORT", "sync-collection") <= 2);
+}
+
+void SyncEngineHostileTest::nothingChangedIsOneRequest() {
+  syncedBook();
+  const QByteArray state = readFile(syncStatePath(kDataFileName));
+  const QByteArray data = readFile(kDataFileName);
+  const auto written = [](const QString& path) { return QFileInfo(path).lastModified(); };
+  const QDateTime stateTime = written(syncStatePath(kDataFileName));
+  const QDateTime dataTime = written(kDataFileName);
+  server_->handler = [](const FakeHttpServer::Request&) {
+    return answer("207 Multi-Status", multistatus({}, "t1"));
+  };
+  const SyncOutcome o = sync();
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QCOMPARE(server_->received.size(), 1);
+  QCOMPARE(readFile(syncStatePath(kDataFileName)), state);
+  QCOMPARE(readFile(kDataFileName), data);
+  QCOMPARE(written(syncStatePath(kDataFileName)), stateTime);  // not even written again
+  QCOMPARE(written(kDataFileName), dataTime);
 }
 
 void SyncEngineHostileTest::failedUploadRetriedOnItsAddress() {
