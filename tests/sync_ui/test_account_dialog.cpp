@@ -14,7 +14,10 @@
 #include "dav_server.h"
 #include "fake_http_server.h"
 #include "platform/fake/fake_platform.h"
+#include "support/fake_record_view.h"
+#include "support/test_env.h"
 #include "sync_ui/account_dialog.h"
+#include "sync_ui/sync_controller.h"
 
 using namespace tavelin;
 using sync_ui::AccountDialog;
@@ -172,6 +175,9 @@ class TestAccountDialog : public QObject {
     QCOMPARE(other.result(), int(QDialog::Rejected));
   }
 
+  void okSavesTheAccount_data();
+  void okSavesTheAccount();
+
   void trustASelfSignedCertificate() {
     if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
     FakeHttpServer server(QStringLiteral(TLS_FOLDER "/loopback.pem"),
@@ -204,6 +210,47 @@ class TestAccountDialog : public QObject {
     QCOMPARE(dialog.settings().trustedSha256, kLoopbackSha256);
   }
 };
+
+// "Server account..." from the window: OK writes the settings and puts the password in the
+// secret store, or keeps it for this run where there is none, and a sync follows.
+void TestAccountDialog::okSavesTheAccount_data() {
+  QTest::addColumn<bool>("secretStore");
+  QTest::newRow("with a secret store") << true;
+  QTest::newRow("without one") << false;
+}
+
+void TestAccountDialog::okSavesTheAccount() {
+  QFETCH(bool, secretStore);
+  test::TestEnvironment env;
+  platform::FakePlatform platform(env.configRoot());
+  platform.fakeSecrets.backend = secretStore;
+  test::FakeRecordView view;
+  sync_ui::SyncController controller(platform, view, QStringLiteral("TAVELIN.FIL"), {});
+  bool filled = false;
+  QTimer::singleShot(0, this, [&filled] {
+    auto* dialog = qobject_cast<AccountDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->urlEdit->setText(QStringLiteral("https://dav.example.org/ann/book/"));
+    dialog->userEdit->setText(QStringLiteral("ann"));
+    dialog->passwordEdit->setText(QStringLiteral("pw-4711"));
+    dialog->intervalSpin->setValue(5);
+    filled = true;
+    dialog->accept();
+  });
+  controller.editAccount(nullptr);
+  QVERIFY(filled);
+  const sync::SyncSettings saved = sync::readSyncSettings(platform.fakeSettings);
+  QCOMPARE(saved.url, QStringLiteral("https://dav.example.org/ann/book/"));
+  QCOMPARE(saved.user, QStringLiteral("ann"));
+  QCOMPARE(saved.intervalMinutes, 5);
+  for (const QString& value : platform.fakeSettings.values) {
+    QVERIFY(!value.contains(QLatin1String("pw-4711")));
+  }
+  const QString key = platform::FakeSecretStore::key(sync::kSecretService, saved.secretAccount());
+  QCOMPARE(platform.fakeSecrets.secrets.value(key),
+           secretStore ? QStringLiteral("pw-4711") : QString());
+  QCOMPARE(controller.nextSync(), platform.fakeClock.time);
+}
 
 QTEST_MAIN(TestAccountDialog)
 #include "test_account_dialog.moc"
