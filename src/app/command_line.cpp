@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/sync_command.h"
 #include "exchange/contact_files.h"
 #include "record_store/paths.h"
 #include "record_store/record_store.h"
@@ -19,6 +20,7 @@ const char kUsageText[] =
     "       tavelin --import FILE      add the contacts of a vCard or CSV file\n"
     "       tavelin --export FILE      write every contact to FILE: .vcf vCard 3.0, .csv CSV\n"
     "               [--vcard-version 4.0]                          (or vCard 4.0)\n"
+    "       tavelin --sync             synchronise with the CardDAV server of [CardDAV]\n"
     "       tavelin --help | --version\n";
 
 int usageError(QTextStream& err, const QString& problem) {
@@ -45,7 +47,7 @@ bool load(RecordStore& store, QTextStream& err, bool& limitReached) {
 }  // namespace
 
 int runCommandLine(const QStringList& args, const QString& configRoot, QTextStream& out,
-                   QTextStream& err) {
+                   QTextStream& err, const SyncServices* sync) {
   if (args == QStringList{"--help"}) {
     out << kUsageText;
     return kDone;
@@ -53,6 +55,15 @@ int runCommandLine(const QStringList& args, const QString& configRoot, QTextStre
   if (args == QStringList{"--version"}) {
     out << "Tavelin " << TAVELIN_VERSION << '\n';
     return kDone;
+  }
+  if (args.contains(QStringLiteral("--sync"))) {
+    if (args.size() != 1) return usageError(err, QStringLiteral("--sync takes nothing else"));
+    if (!sync) {
+      err << "tavelin: this build cannot synchronise\n";
+      err.flush();
+      return kFailed;
+    }
+    return runSync(*sync, out, err);
   }
   QString command, file, version;
   for (qsizetype i = 0; i < args.size(); ++i) {
@@ -72,7 +83,9 @@ int runCommandLine(const QStringList& args, const QString& configRoot, QTextStre
       file = value;
     }
   }
-  if (command.isEmpty()) return usageError(err, QStringLiteral("--import or --export missing"));
+  if (command.isEmpty()) {
+    return usageError(err, QStringLiteral("--import, --export or --sync missing"));
+  }
   if (!version.isEmpty() && version != u"3.0" && version != u"4.0") {
     return usageError(err, QStringLiteral("vCard version %1: 3.0 or 4.0").arg(version));
   }

@@ -34,8 +34,9 @@ enum class MenuItem : int {
   mnuTxt,
   mnuImport,
   mnuExport,
+  mnuSync,
 };
-inline constexpr int kMenuItemCount = int(MenuItem::mnuExport) + 1;  // mnuExport stays the last
+inline constexpr int kMenuItemCount = int(MenuItem::mnuSync) + 1;  // mnuSync stays the last
 
 // The object name of a menu item, as the window's menu bar names its action.
 inline QLatin1String menuItemName(MenuItem item) {
@@ -43,7 +44,7 @@ inline QLatin1String menuItemName(MenuItem item) {
       "mnuRead",      "mnuClipAddr", "mnuClipRecord",  "mnuURL",    "mnuNext",   "mnuClear",
       "mnuMailEmail", "mnuBack",     "mnuAdd",         "mnuEdit",   "mnuDelete", "mnuFind",
       "mnuCurrent",   "mnuAll",      "mnuMailAddress", "mnuDial1",  "mnuDial2",  "mnuDial3",
-      "mnuDial4",     "mnuKill",     "mnuTxt",         "mnuImport", "mnuExport"};
+      "mnuDial4",     "mnuKill",     "mnuTxt",         "mnuImport", "mnuExport", "mnuSync"};
   static_assert(std::size(names) == kMenuItemCount);
   return QLatin1String(names[static_cast<size_t>(item)]);
 }

@@ -15,18 +15,19 @@
 #include "backup/backup_actions.h"
 #include "contracts/window_controls.h"
 #include "dialer/dialer.h"
+#include "exchange/exchange_actions.h"
 #include "mail/mail_and_web.h"
 #include "main_window/name_list.h"
 #include "options/frm_options.h"
 #include "options/options_dialog.h"
 #include "output/clipboard_exchange.h"
 #include "output/printing.h"
-#include "exchange/exchange_actions.h"
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/paths.h"
 #include "refresher/refresher.h"
 #include "search/search.h"
+#include "sync_ui/sync_controller.h"
 #include "watcher/change_watcher.h"
 
 namespace tavelin::main_window {
@@ -57,6 +58,7 @@ Mainform::Mainform(platform::Platform& platform, QWidget* parent)
   connectDialerAndOptions();
   connectMail();
   connectExchange();
+  connectSync();
 }
 
 Mainform::~Mainform() = default;

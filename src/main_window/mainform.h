@@ -7,6 +7,7 @@
 #include "contracts/record_view.h"
 #include "dialer/comm_control.h"
 #include "record_store/record_store.h"
+#include "sync/runner_factory.h"
 
 class QAction;
 class QGroupBox;
@@ -51,6 +52,9 @@ class ChangeWatcher;
 }
 namespace tavelin::refresher {
 class Refresher;
+}
+namespace tavelin::sync_ui {
+class SyncController;
 }
 namespace tavelin {
 class WindowControls;
@@ -111,6 +115,10 @@ class Mainform final : public QMainWindow, public RecordView {
   // Data-file change watcher (watcher::ChangeWatcher)
   void Timer2_Timer();
 
+  // CardDAV sync (sync_ui::SyncController): what runs a sync, given by main() before Form_Load.
+  void setSyncRunnerFactory(sync::SyncRunnerFactory makeRunner);
+  sync_ui::SyncController& syncController() { return *sync_; }
+
   // Shutdown
   void mnuQuit_Click();
   void Command5_Click();
@@ -131,6 +139,7 @@ class Mainform final : public QMainWindow, public RecordView {
   bool Adding = false;
   bool Editing = false;
   std::array<QString, kFieldCount> SavedFields;  // the fields as Add found them, 80 wide
+  QString SyncStatus;  // "Synchronising 1200/15000" while a sync runs; the title shows it
 
   // Controls, named as the window's designer named them.
   QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
@@ -194,6 +203,7 @@ class Mainform final : public QMainWindow, public RecordView {
   void connectDialerAndOptions();
   void connectMail();
   void connectExchange();
+  void connectSync();
   void centreOnScreen();
   void autoBackup();
   void EndProgram();
@@ -217,6 +227,7 @@ class Mainform final : public QMainWindow, public RecordView {
   bool ended_ = false;
   std::unique_ptr<WindowControls> controls_;  // what the refresher writes, found once
   std::unique_ptr<refresher::Refresher> refresher_;
+  std::unique_ptr<sync_ui::SyncController> sync_;
 };
 
 }  // namespace tavelin::main_window

@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/platform.h"
 #include "record_store/atomic_file.h"
+#include "sync_ui/sync_controller.h"
 
 namespace tavelin::main_window {
 
@@ -37,6 +38,7 @@ void Mainform::Form_Load() {
   platform_.processEvents();
 
   if (frmOptions_->Check3->isChecked()) autoBackup();
+  syncController().begin();
 }
 
 void Mainform::autoBackup() {

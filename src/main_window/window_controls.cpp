@@ -70,7 +70,7 @@ class MainformControls final : public WindowControls {
 void Mainform::createTimer1() {
   controls_ = std::make_unique<MainformControls>(*this);
   refresher_ = std::make_unique<refresher::Refresher>(platform_.clock(), *frmOptions_, *this,
-                                                      *controls_, SearchString);
+                                                      *controls_, SearchString, &SyncStatus);
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(500);

@@ -54,6 +54,8 @@ class Dialogs {
   virtual Button message(const Message& message) = 0;
   // An input box; Cancel gives the empty text.
   virtual QString input(const QString& prompt, const QString& title, const QString& proposed) = 0;
+  // An input box whose text is not shown as typed; nothing when it was cancelled.
+  virtual std::optional<QString> password(const QString& prompt, const QString& title) = 0;
   // The chosen file's path; nothing when the dialog was cancelled.
   virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
   virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;

@@ -12,6 +12,7 @@ class Launcher;
 class MailTransport;
 class Printer;
 class Registry;
+class SecretStore;
 class SerialPort;
 class SettingsStore;
 
@@ -33,6 +34,8 @@ class Platform {
   virtual Clipboard& clipboard() = 0;
   // The system's settings registry (read only), where the system-information tool is found.
   virtual Registry& registry() = 0;
+  // The desktop's password store (the sync account's password).
+  virtual SecretStore& secrets() = 0;
 
   // The folder that holds "malvek/tavelin" (the options and work files).
   virtual QString configRoot() const = 0;

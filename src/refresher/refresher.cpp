@@ -36,12 +36,12 @@ constexpr std::array<Link, 7> kLinks{{
 }};
 
 // Enabled exactly in browse mode.
-constexpr std::array<MenuItem, 17> kBrowseOnly{
+constexpr std::array<MenuItem, 18> kBrowseOnly{
     MenuItem::mnuMailEmail,   MenuItem::mnuBack,  MenuItem::mnuAdd,     MenuItem::mnuEdit,
     MenuItem::mnuDelete,      MenuItem::mnuFind,  MenuItem::mnuCurrent, MenuItem::mnuAll,
     MenuItem::mnuMailAddress, MenuItem::mnuDial1, MenuItem::mnuDial2,   MenuItem::mnuDial3,
     MenuItem::mnuDial4,       MenuItem::mnuKill,  MenuItem::mnuTxt,     MenuItem::mnuImport,
-    MenuItem::mnuExport};
+    MenuItem::mnuExport,      MenuItem::mnuSync};
 
 // mnuDial1..mnuDial4 dial Phone 1..4.
 constexpr std::array<MenuItem, 4> kDial{MenuItem::mnuDial1, MenuItem::mnuDial2, MenuItem::mnuDial3,
@@ -50,12 +50,14 @@ constexpr std::array<MenuItem, 4> kDial{MenuItem::mnuDial1, MenuItem::mnuDial2, 
 }  // namespace
 
 Refresher::Refresher(const platform::Clock& clock, const LiveOptions& options, RecordView& view,
-                     WindowControls& controls, const QString& searchString)
+                     WindowControls& controls, const QString& searchString,
+                     const QString* syncStatus)
     : clock_(clock),
       options_(options),
       view_(view),
       controls_(controls),
-      searchString_(searchString) {}
+      searchString_(searchString),
+      syncStatus_(syncStatus) {}
 
 void Refresher::Timer1_Timer() {
   // The mode as the captions show it; only the label pointers go by the flags.
@@ -147,7 +149,8 @@ void Refresher::setTitle() {
   shown.searchString = options_.searchStringOnTitleBar();
   const QString date =
       shown.date ? QLocale::system().toString(now.date(), QLocale::ShortFormat) : QString();
-  const QString title = titleText(shown, now.time(), date, searchString_);
+  QString title = titleText(shown, now.time(), date, searchString_);
+  if (syncStatus_ && !syncStatus_->isEmpty()) title += QStringLiteral(" - ") + *syncStatus_;
   if (controls_.title() != title) controls_.setTitle(title);
 }
 

@@ -20,8 +20,10 @@ namespace tavelin::refresher {
 // is the whole menu policy. It keeps no state: every tick reads everything afresh.
 class Refresher {
  public:
+  // syncStatus, when given, is shown after the title while it is not empty.
   Refresher(const platform::Clock& clock, const LiveOptions& options, RecordView& view,
-            WindowControls& controls, const QString& searchString);
+            WindowControls& controls, const QString& searchString,
+            const QString* syncStatus = nullptr);
 
   void Timer1_Timer();
 
@@ -35,6 +37,7 @@ class Refresher {
   RecordView& view_;
   WindowControls& controls_;
   const QString& searchString_;  // the window's
+  const QString* syncStatus_;    // the window's, or none
 };
 
 }  // namespace tavelin::refresher

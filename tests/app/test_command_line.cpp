@@ -53,6 +53,7 @@ class CommandLineTest : public QObject {
     QCOMPARE(help.code, 0);
     QVERIFY(help.out.contains("--import FILE"));
     QVERIFY(help.out.contains("--vcard-version 4.0"));
+    QVERIFY(help.out.contains("--sync"));
     QVERIFY(help.err.isEmpty());
   }
 
@@ -103,6 +104,10 @@ class CommandLineTest : public QObject {
     QTest::newRow("a version nobody writes")
         << QStringList{"--export", "o.vcf", "--vcard-version", "2.1"} << 2
         << "tavelin: vCard version 2.1: 3.0 or 4.0\n";
+    QTest::newRow("sync without an account")
+        << QStringList{"--sync"} << 1 << "tavelin: no server account is set up";
+    QTest::newRow("sync with a file") << QStringList{"--sync", "x.vcf"} << 2
+                                      << "tavelin: --sync takes nothing else\n";
   }
 
   void failures() {

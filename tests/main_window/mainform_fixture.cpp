@@ -25,6 +25,7 @@ main_window::Mainform& MainformFixture::start() {
     if (device.isEmpty()) device = env.workPath(QStringLiteral("no-modem"));
   }
   window = std::make_unique<main_window::Mainform>(platform);
+  window->setSyncRunnerFactory(syncRunners);
   window->Form_Load();
   return *window;
 }

@@ -22,6 +22,7 @@ struct MainformFixture {
   TestEnvironment env;
   platform::FakePlatform platform{env.configRoot()};
   std::unique_ptr<main_window::Mainform> window;
+  sync::SyncRunnerFactory syncRunners;  // what start() gives the window to sync with
 
   // Writes TAVELIN.FIL (lines joined with CR LF, each ended by one) unless lines is null.
   void writeDataFile(const QStringList& lines);

@@ -101,7 +101,8 @@ struct Window {
   test::FakeRecordView view;
   FakeWindowControls controls;
   QString searchString;
-  refresher::Refresher refresher{clock, options, view, controls, searchString};
+  QString syncStatus;
+  refresher::Refresher refresher{clock, options, view, controls, searchString, &syncStatus};
 };
 
 QStringList allItemsBut(const QStringList& left) {
@@ -126,6 +127,7 @@ class RefresherTest : public QObject {
   void pointersAndToolTips();
   void titleAndQuitCaption_data();
   void titleAndQuitCaption();
+  void syncStatusAfterTheTitle();
 };
 
 void RefresherTest::menuPolicy_data() {
@@ -308,6 +310,19 @@ void RefresherTest::titleAndQuitCaption() {
   w.tick();
   QCOMPARE(w.controls.shownTitle.contains("09:06"), time);
   QCOMPARE(w.controls.quit, QStringLiteral("Quit"));
+}
+
+// A sync in progress shows after the rest of the title, in any mode, and goes with it.
+void RefresherTest::syncStatusAfterTheTitle() {
+  Window w("edit", {});
+  w.options.time = true;
+  w.syncStatus = QStringLiteral("Synchronising 1200/15000");
+  w.tick();
+  QCOMPARE(w.controls.shownTitle,
+           QStringLiteral("Malvek Tavelin [09:05] - Synchronising 1200/15000"));
+  w.syncStatus.clear();
+  w.tick();
+  QCOMPARE(w.controls.shownTitle, QStringLiteral("Malvek Tavelin [09:05]"));
 }
 
 QTEST_GUILESS_MAIN(RefresherTest)

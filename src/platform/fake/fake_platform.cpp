@@ -23,6 +23,16 @@ QString FakeDialogs::input(const QString& prompt, const QString& title, const QS
   return answer;
 }
 
+std::optional<QString> FakeDialogs::password(const QString& prompt, const QString& /*title*/) {
+  passwordPrompts << prompt;
+  if (passwordAnswers.empty()) return std::nullopt;
+  const bool given = passwordAnswers.front().has_value();
+  const QString text = passwordAnswers.front().value_or(QString());
+  passwordAnswers.pop_front();
+  if (!given) return std::nullopt;
+  return text;
+}
+
 namespace {
 
 template <typename T>
@@ -75,6 +85,8 @@ void FakeDialogs::clear() {
   inputAnswers.clear();
   shown.clear();
   inputsShown.clear();
+  passwordAnswers.clear();
+  passwordPrompts.clear();
   fileAnswers.clear();
   fontAnswers.clear();
   openRequests.clear();

@@ -12,6 +12,7 @@
 #include "platform/fake/fake_clipboard.h"
 #include "platform/fake/fake_printer.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_secret_store.h"
 #include "platform/launcher.h"
 #include "platform/mail_transport.h"
 #include "platform/platform.h"
@@ -25,6 +26,8 @@ class FakeDialogs final : public Dialogs {
  public:
   Button message(const Message& message) override;
   QString input(const QString& prompt, const QString& title, const QString& proposed) override;
+  // From passwordAnswers; an empty queue is Cancel.
+  std::optional<QString> password(const QString& prompt, const QString& title) override;
   // File and font dialogs answer from their queues; an empty queue is Cancel.
   std::optional<QString> openFileName(const FileRequest& request) override;
   std::optional<QString> saveFileName(const FileRequest& request) override;
@@ -44,6 +47,8 @@ class FakeDialogs final : public Dialogs {
   };
   std::deque<Button> answers;
   std::deque<QString> inputAnswers;
+  std::deque<std::optional<QString>> passwordAnswers;
+  QStringList passwordPrompts;
   std::vector<Message> shown;
   std::vector<Input> inputsShown;
   // Runs while a box is "open", before it answers: lets a test act during a modal box.
@@ -64,7 +69,17 @@ class FakeSettingsStore final : public SettingsStore {
   QString value(const QString& group, const QString& key) const override {
     return values.value(group + QLatin1Char('/') + key);
   }
+  bool setValue(const QString& group, const QString& key, const QString& value) override {
+    if (!writable) return false;
+    if (value.isEmpty()) {
+      values.remove(group + QLatin1Char('/') + key);
+    } else {
+      values.insert(group + QLatin1Char('/') + key, value);
+    }
+    return true;
+  }
   QMap<QString, QString> values;  // "Group/Key" -> text
+  bool writable = true;
 };
 
 // Records what would have been started. findProgram knows the names in onPath; a program
@@ -106,6 +121,7 @@ class FakePlatform final : public Platform {
   Printer& printer() override { return fakePrinter; }
   Clipboard& clipboard() override { return fakeClipboard; }
   Registry& registry() override { return fakeRegistry; }
+  SecretStore& secrets() override { return fakeSecrets; }
   QString configRoot() const override { return configRoot_; }
   std::unique_ptr<SerialPort> createSerialPort() override;
   void processEvents() override;
@@ -118,6 +134,7 @@ class FakePlatform final : public Platform {
   FakePrinter fakePrinter;
   FakeClipboard fakeClipboard;
   FakeRegistry fakeRegistry;
+  FakeSecretStore fakeSecrets;
 
  private:
   QString configRoot_;

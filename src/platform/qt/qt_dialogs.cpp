@@ -92,6 +92,14 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
   return ok ? text : QString();
 }
 
+std::optional<QString> QtDialogs::password(const QString& prompt, const QString& title) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                             QLineEdit::Password, QString(), &ok);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
 namespace {
 
 // The suffix of a filter's first pattern: "vcf" of "vCard 3.0 (*.vcf)".

@@ -1,17 +1,18 @@
 #include <QCoreApplication>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include "platform/clock.h"
 #include "platform/platform.h"
-#include "platform/qt/qt_clipboard.h"
+#include "platform/qt/keychain_secret_store.h"
 #include "platform/qt/linux_registry.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_launcher.h"
 #include "platform/qt/qt_mail_transport.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_settings_store.h"
 #include "platform/settings_store.h"
 
 namespace tavelin::platform {
@@ -20,19 +21,6 @@ namespace {
 class QtClock final : public Clock {
  public:
   QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
-// <config>/Tavelin/Tavelin.ini
-class QtSettingsStore final : public SettingsStore {
- public:
-  QString value(const QString& group, const QString& key) const override {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavelin"),
-                       QStringLiteral("Tavelin"));
-    const QVariant v = settings.value(group + QLatin1Char('/') + key);
-    // INI values with commas ("2400,n,8,1") are read back as lists.
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
-    return v.toString();
-  }
 };
 
 class QtPlatform final : public Platform {
@@ -45,6 +33,7 @@ class QtPlatform final : public Platform {
   Printer& printer() override { return printer_; }
   Clipboard& clipboard() override { return clipboard_; }
   Registry& registry() override { return registry_; }
+  SecretStore& secrets() override { return secrets_; }
   QString configRoot() const override {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   }
@@ -62,6 +51,7 @@ class QtPlatform final : public Platform {
   QtPrinter printer_{settings_};
   QtClipboard clipboard_;
   LinuxRegistry registry_{launcher_};
+  KeychainSecretStore secrets_;
 };
 
 }  // namespace
