@@ -1,6 +1,7 @@
 # make run   - install what is missing, build, start Tavelin on DATA (default ./data)
 # make test  - the same set-up, then every test (offscreen)
 # make bench - the benchmark figures on a generated 15000-record file
+# make bench-sync - whole syncs of 2000 contacts with a local Radicale, against vdirsyncer (minutes)
 # make test-asan - every test built with AddressSanitizer and UBSan (Debug, in build-asan)
 # make fuzz - each libFuzzer target for FUZZ_SECONDS (default 60), built with clang in build-fuzz
 # make deb   - the Debian package tavelin_<version>_<arch>.deb here, packed from the build with CPack
@@ -10,7 +11,7 @@ BUILD_TYPE ?= RelWithDebInfo
 TAVELIN_WERROR ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench test-asan fuzz deb clean
+.PHONY: deps configure build run test bench bench-sync test-asan fuzz deb clean
 
 deps:
 	@scripts/install-deps
@@ -31,6 +32,10 @@ test: build
 
 bench: build
 	@bench/run-bench "$(BUILD)"
+
+bench-sync: build
+	@scripts/install-bench-deps
+	@bench/run-bench-sync "$(BUILD)"
 
 ASAN_BUILD ?= build-asan
 # Any report, a leak included, fails the test: the suite runs clean, Qt and X libraries too.
