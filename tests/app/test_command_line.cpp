@@ -106,8 +106,8 @@ class CommandLineTest : public QObject {
         << "tavelin: vCard version 2.1: 3.0 or 4.0\n";
     QTest::newRow("sync without an account")
         << QStringList{"--sync"} << 1 << "tavelin: no server account is set up";
-    QTest::newRow("sync with a file") << QStringList{"--sync", "x.vcf"} << 2
-                                      << "tavelin: --sync takes nothing else\n";
+    QTest::newRow("sync with a file")
+        << QStringList{"--sync", "x.vcf"} << 2 << "tavelin: --sync takes nothing else\n";
   }
 
   void failures() {
