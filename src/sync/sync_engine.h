@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "record_store/change_set.h"
+#include "record_store/record_lines.h"
 #include "sync/carddav_client.h"
 #include "sync/sync_runner.h"
 #include "sync/sync_state.h"
@@ -67,6 +68,8 @@ class SyncEngine : public SyncRunner {
   void sendChanged(const SyncedContact& contact);
   void adoptExisting(const QString& href, const QString& uid, const QString& hint);
   void retry(const QString& href);
+  void keepTwice(SyncedContact contact, const FetchedCard& theirs, const FieldTexts& base,
+                 const FieldTexts& ours, const QString& theirLine);
   void takeTokenAfterSending();
   // Fetches one card: nullopt when it is gone.
   void fetchOne(const QString& href,

@@ -26,7 +26,38 @@ FieldTexts withOurs(const FieldTexts& theirs, const FieldTexts& base, const Fiel
   return out;
 }
 
+// Whether both sides changed one field, each its own way.
+bool clash(const FieldTexts& theirs, const FieldTexts& base, const FieldTexts& ours) {
+  for (size_t k = 0; k < ours.size(); ++k) {
+    if (ours[k] != base[k] && theirs[k] != base[k] && ours[k] != theirs[k]) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+void SyncEngine::keepTwice(SyncedContact contact, const FetchedCard& theirs, const FieldTexts& base,
+                           const FieldTexts& ours, const QString& theirLine) {
+  // Edited on both sides after all: theirs takes the line, ours is a contact of its own.
+  SyncedContact copy;
+  copy.uid = newUid();
+  copy.href = client_.hrefFor(copy.uid + QStringLiteral(".vcf"));
+  copy.card = mergeCard(contact.card, base, ours, copy.uid);
+  copy.line = contact.line;
+  copy.pending = Pending::Upload;
+  followUps_.replaced.append({contact.line, theirLine});
+  followUps_.added << contact.line;
+  contact.card = theirs.card;
+  contact.etag = theirs.etag;
+  contact.line = theirLine;
+  contact.pending = Pending::None;
+  state_.put(contact);
+  conflictCopies_.insert(copy.href);
+  ++summary_.conflicts;
+  queue_.push_back(copy.href);
+  ++total_;
+  state_.put(std::move(copy));
+}
 
 void SyncEngine::sendPending() {
   queue_.clear();
@@ -333,6 +364,10 @@ void SyncEngine::sendChanged(const SyncedContact& contact) {
                    SyncedContact contact = *state_.findHref(href);
                    if (!c) return keepAsNew(contact);
                    const FieldTexts theirs = orNone(cardFields(c->card));
+                   if (clash(theirs, base, ours)) {
+                     keepTwice(contact, *c, base, ours, fieldsLine(theirs));
+                     return sent(false);
+                   }
                    const FieldTexts both = withOurs(theirs, base, ours);
                    contact.card = c->card;
                    contact.etag = c->etag;

@@ -33,6 +33,7 @@ class SyncEngineTest : public QObject {
   void wrongPassword();
   void interrupted_data();
   void interrupted();
+  void changedBetweenFetchAndPut_data();
   void changedBetweenFetchAndPut();
   void uidTakenMeanwhile();
   void invalidSyncToken();
@@ -287,31 +288,51 @@ void SyncEngineTest::interrupted() {
   QCOMPARE(f->sync().summary, SyncSummary{});
 }
 
+void SyncEngineTest::changedBetweenFetchAndPut_data() {
+  QTest::addColumn<QString>("theirPhone");
+  QTest::addColumn<QString>("theirMail");
+  QTest::addColumn<int>("conflicts");
+  QTest::newRow("another field: both edits kept in one") << u"111"_qs << u"a@x.example"_qs << 0;
+  QTest::newRow("the same field: kept twice") << u"333"_qs << QString() << 1;
+}
+
 void SyncEngineTest::changedBetweenFetchAndPut() {
+  QFETCH(QString, theirPhone);
+  QFETCH(QString, theirMail);
+  QFETCH(int, conflicts);
   auto f = fixture();
   QVERIFY(f);
   f->add(person(u"Ann Lee"_qs, u"111"_qs));
   QVERIFY(f->sync().succeeded);
   f->replace(u"Ann Lee"_qs, person(u"Ann Lee"_qs, u"222"_qs));
   bool changed = false;
+  const FieldTexts theirs = person(u"Ann Lee"_qs, theirPhone, theirMail);
   const SyncOutcome o = f->sync(nullptr, [&](SyncEngine& engine) {
-    // When the engine is about to send, another device changes the e-mail.
+    // When the engine is about to send, another device changes the card.
     QObject::connect(&engine, &SyncRunner::progress, [&](int, int) {
       if (changed) return;
       changed = true;
       const FetchedCard ann = f->remoteNamed(u"Ann Lee"_qs);
       QVERIFY(f->changeThere(
-          ann, mergeCard(ann.card, person(u"Ann Lee"_qs, u"111"_qs),
-                         person(u"Ann Lee"_qs, u"111"_qs, u"a@x.example"_qs), cardUid(ann.card))));
+          ann, mergeCard(ann.card, person(u"Ann Lee"_qs, u"111"_qs), theirs, cardUid(ann.card))));
     });
   });
   QVERIFY2(o.succeeded, qPrintable(o.error));
   QVERIFY(changed);
-  // Ours and theirs, on both sides.
-  const FieldTexts both = person(u"Ann Lee"_qs, u"222"_qs, u"a@x.example"_qs);
-  QCOMPARE(f->remoteByName().at(u"Ann Lee"_qs), both);
-  QCOMPARE(f->local().at(u"Ann Lee"_qs), both);
-  QCOMPARE(f->remote().size(), 1u);
+  QCOMPARE(o.summary.conflicts, conflicts);
+  if (conflicts == 0) {
+    // Ours and theirs, on both sides.
+    const FieldTexts both = person(u"Ann Lee"_qs, u"222"_qs, theirMail);
+    QCOMPARE(f->remoteByName().at(u"Ann Lee"_qs), both);
+    QCOMPARE(f->local().at(u"Ann Lee"_qs), both);
+    QCOMPARE(f->remote().size(), 1u);
+  } else {
+    QSet<QString> phones;
+    for (const auto& [href, card] : f->remote()) phones << (*cardFields(card.card))[4];
+    QCOMPARE(phones, (QSet<QString>{u"222"_qs, u"333"_qs}));
+    QCOMPARE(f->localCount(), 2);
+  }
+  QCOMPARE(f->sync().summary, SyncSummary{});
 }
 
 void SyncEngineTest::uidTakenMeanwhile() {
