@@ -4,6 +4,10 @@
 #include <QProcess>
 #include <QTest>
 
+#include <QDir>
+#include <QFile>
+
+#include "dav_server.h"
 #include "record_store/record_lines.h"
 #include "support/test_env.h"
 
@@ -123,6 +127,53 @@ class CommandLineTest : public QObject {
     if (code == 1) QCOMPARE(run.err.count(u'\n'), 1);  // one line
     QVERIFY(run.out.isEmpty());
     QCOMPARE(readFile(env.workPath("TAVELIN.FIL")), record("Ann", "1"));
+  }
+  // The real binary against a real server: an upload, a sync with nothing to do, a hand edit
+  // sent, and a wrong password that changes nothing.
+  void syncWithRadicale() {
+    tavelin::test::DavServer server;
+    if (!server.start(QStringLiteral("radicale"), QStringLiteral(DAV_SERVER_LAUNCHER))) {
+      QFAIL(qPrintable(server.error()));
+    }
+    tavelin::test::TestEnvironment env;
+    QVERIFY(QDir(env.configRoot()).mkpath(QStringLiteral("Tavelin")));
+    const QString passwordFile = env.configRoot() + QStringLiteral("/password");
+    writeFile(passwordFile, "secret\n");
+    QFile::setPermissions(passwordFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    writeFile(env.configRoot() + QStringLiteral("/Tavelin/Tavelin.ini"),
+              "[CardDAV]\nUrl=" + server.addressBook().toString().toUtf8() +
+                  "\nUser=ann\nPasswordFile=" + passwordFile.toUtf8() + "\n");
+    const QByteArray book = record("Ann", "1") + record("Bob", "2");
+    writeFile(env.workPath("TAVELIN.FIL"), book);
+    const auto summary = [](int addedThere, int changedThere) {
+      return QStringLiteral("Synchronised: 0 added here, 0 changed here, 0 removed here; %1 "
+                            "added there, %2 changed there, 0 removed there; 0 conflicts kept "
+                            "as two contacts.\n")
+          .arg(addedThere)
+          .arg(changedThere);
+    };
+
+    Run run = runTavelin(env, {"--sync"});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, summary(2, 0));
+    run = runTavelin(env, {"--sync"});
+    QCOMPARE(run.out, summary(0, 0));
+    // Edited by hand, outside the program: found by its name.
+    const QByteArray edited = record("Ann", "1") + record("Bob", "3");
+    writeFile(env.workPath("TAVELIN.FIL"), edited);
+    run = runTavelin(env, {"--sync"});
+    QCOMPARE(run.out, summary(0, 1));
+    QCOMPARE(readFile(env.workPath("TAVELIN.FIL")), edited);
+
+    writeFile(passwordFile, "wrong\n");
+    run = runTavelin(env, {"--sync"});
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("127.0.0.1")), qPrintable(run.err));
+    QVERIFY2(!run.err.contains(QStringLiteral("wrong")), qPrintable(run.err));
+    QCOMPARE(run.err.count(u'\n'), 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(readFile(env.workPath("TAVELIN.FIL")), edited);
   }
 };
 
