@@ -41,6 +41,16 @@ bool hasText(QStringView text) {
   return false;
 }
 
+// The preferred items first, each group in the order it came. Most cards prefer nothing:
+// then the partition's buffer is not worth making.
+template <typename T>
+void prefersFirst(std::vector<T>& items) {
+  const auto preferred = [](const T& item) { return item.preferred; };
+  if (std::any_of(items.begin(), items.end(), preferred)) {
+    std::stable_partition(items.begin(), items.end(), preferred);
+  }
+}
+
 }  // namespace
 
 bool Contact::isEmpty() const {
@@ -57,7 +67,9 @@ namespace {
 
 bool isPlain(QStringView value) {
   for (const QChar c : value) {
-    if (c.unicode() < 32 || c.unicode() == 127 || c == u'"') return false;
+    // One comparison for most characters: everything from '#' up but DEL.
+    const char16_t u = c.unicode();
+    if (u > u'"' ? u == 127 : u < 32 || u == u'"') return false;
   }
   return true;
 }
@@ -177,22 +189,23 @@ void ContactBuilder::addAddress(const PostalAddress& address, const QString& kin
 
 void ContactBuilder::addNote(const QString& text) {
   if (!keep(text.size())) return;
-  QStringList lines = text.split(u'\n');
-  for (QString& line : lines) {
-    if (line.endsWith(u'\r')) line.chop(1);
-  }
   // Blank lines before a note's text keep the places of the Notes lines after them; after
   // it they carry nothing.
-  while (!lines.isEmpty() && !hasText(lines.last())) lines.removeLast();
-  noteLines_ += lines;
+  QStringView kept(text);
+  while (!kept.isEmpty()) {
+    const qsizetype lastBreak = kept.lastIndexOf(u'\n');
+    if (hasText(kept.sliced(lastBreak + 1))) break;
+    kept.truncate(std::max<qsizetype>(lastBreak, 0));
+  }
+  if (kept.isEmpty()) return;
+  for (QStringView line : kept.tokenize(u'\n')) {
+    if (line.endsWith(u'\r')) line.chop(1);
+    noteLines_.append(line.toString());
+  }
 }
 
 void ContactBuilder::addExtra(const QString& label, const QString& value) {
   if (keep(label.size() + value.size())) appendLabelled(extras_, label, {}, value);
-}
-
-void ContactBuilder::prefersFirst(std::vector<Item>& items) {
-  std::stable_partition(items.begin(), items.end(), [](const Item& i) { return i.preferred; });
 }
 
 Contact ContactBuilder::finish() {
@@ -200,8 +213,7 @@ Contact ContactBuilder::finish() {
   contact.overflow = extras_;
   prefersFirst(phones_);
   prefersFirst(emails_);
-  std::stable_partition(addresses_.begin(), addresses_.end(),
-                        [](const AddressItem& a) { return a.preferred; });
+  prefersFirst(addresses_);
 
   QString name = fieldText(fullName_);
   if (name.isEmpty()) name = joined({&given_, &additional_, &family_}, QLatin1StringView(" "));

@@ -88,7 +88,6 @@ class ContactBuilder {
     bool preferred = false;
   };
   bool keep(qsizetype chars);
-  static void prefersFirst(std::vector<Item>& items);
 
   QString fullName_;
   bool named_ = false;

@@ -95,7 +95,8 @@ bool parseProperty(QByteArrayView line, Property& p) {
     if (quoted || (c != ';' && c != ':')) continue;
     const QByteArrayView piece = line.sliced(start, i - start);
     if (!named) {
-      const qsizetype dot = piece.lastIndexOf('.');
+      qsizetype dot = piece.size() - 1;
+      while (dot >= 0 && piece[dot] != '.') --dot;
       p.group = dot < 0 ? QByteArrayView() : piece.first(dot);
       p.name = (dot < 0 ? piece : piece.sliced(dot + 1)).trimmed();
       named = true;
@@ -146,7 +147,10 @@ QString abLabel(const QString& text) {
 
 // A tel: URI as a number to read and dial, its extension kept.
 QString phoneNumber(const Property& p, const QString& text) {
-  QString value = trimBlanks(unescapeText(text)).toString();
+  QString value = unescapeText(QString(text));
+  if (const QStringView kept = trimBlanks(value); kept.size() != value.size()) {
+    value = kept.toString();
+  }
   const bool uri = is(p.valueType, "URI") ||
                    (!is(p.valueType, "TEXT") && value.startsWith(u"tel:", Qt::CaseInsensitive));
   if (!uri) return value;

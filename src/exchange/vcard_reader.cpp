@@ -18,9 +18,9 @@ bool isBlank(QByteArrayView line) {
 QByteArrayView propertyName(QByteArrayView line) {
   qsizetype end = 0;
   while (end < line.size() && line[end] != ';' && line[end] != ':') ++end;
-  QByteArrayView name = line.first(end);
-  const qsizetype dot = name.lastIndexOf('.');
-  return dot < 0 ? name : name.sliced(dot + 1);
+  qsizetype start = end;
+  while (start > 0 && line[start - 1] != '.') --start;
+  return line.sliced(start, end - start);
 }
 
 template <size_t N>
@@ -39,6 +39,8 @@ bool isBinaryProperty(QByteArrayView line) {
 // "BEGIN:VCARD" or "END:VCARD", in any case, blanks around the value allowed.
 template <size_t N>
 bool isMarker(QByteArrayView line, const char (&marker)[N]) {
+  // Every line is asked: nearly all differ in their first letter (made upper case here).
+  if (line.size() < static_cast<qsizetype>(N) || (line[0] & ~0x20) != marker[0]) return false;
   const qsizetype colon = line.indexOf(':');
   if (colon < 0 || !nameIs(line.first(colon), marker)) return false;
   return sameName(line.sliced(colon + 1).trimmed(), "VCARD");
@@ -46,15 +48,22 @@ bool isMarker(QByteArrayView line, const char (&marker)[N]) {
 
 // Whether the parameters of the line a property starts with name quoted-printable; quoted
 // parameter values (a 4.0 address label) say nothing about it.
+// Every line passes here: the name is looked for where it stands, nothing is copied.
 bool namesQuotedPrintable(QByteArrayView line) {
-  QByteArray head;
+  constexpr char kName[] = "QUOTED-PRINTABLE";
+  constexpr qsizetype kLength = sizeof(kName) - 1;
   bool quoted = false;
-  for (char c : line) {
+  for (qsizetype i = 0; i < line.size(); ++i) {
+    const char c = line[i];
     if (c == '"') quoted = !quoted;
-    if (!quoted && c == ':') break;
-    if (!quoted) head += c;
+    if (quoted) continue;
+    if (c == ':') return false;
+    if ((c == 'Q' || c == 'q') && line.size() - i >= kLength &&
+        sameName(line.sliced(i, kLength), kName)) {
+      return true;
+    }
   }
-  return head.toUpper().contains("QUOTED-PRINTABLE");
+  return false;
 }
 
 }  // namespace
@@ -171,12 +180,11 @@ void VCardReader::endCard() {
     ++unreadable_;
     return;
   }
-  std::vector<QByteArrayView> lines;
-  lines.reserve(cardLines_.size());
+  lines_.clear();
   for (const auto& [at, size] : cardLines_) {
-    lines.emplace_back(cardBytes_.constData() + at, size);
+    lines_.emplace_back(cardBytes_.constData() + at, size);
   }
-  Contact contact = contactFromCard(lines);
+  Contact contact = contactFromCard(lines_);
   if (contact.isEmpty()) {
     ++unreadable_;
   } else {

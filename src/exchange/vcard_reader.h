@@ -49,6 +49,7 @@ class VCardReader {
   int properties_ = 0;
   QByteArray cardBytes_;  // the card's properties, one after another
   std::vector<std::pair<qsizetype, qsizetype>> cardLines_;
+  std::vector<QByteArrayView> lines_;  // views of them at the card's end, kept for the next
   int cards_ = 0;
   int unreadable_ = 0;
 };

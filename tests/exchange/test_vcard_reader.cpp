@@ -167,6 +167,16 @@ class VCardReaderTest : public QObject {
     QTest::newRow("broken quoted-printable stays as it stands")
         << card("FN;ENCODING=QUOTED-PRINTABLE:A=ZZ=4\r\n") << Fields{{0, "A=ZZ=4"}}
         << QStringList();
+    QTest::newRow("quoted-printable named in any case; in a quoted parameter it is text")
+        << card(
+               "VERSION:4.0\r\nFN:Qp\r\nNOTE;encoding=quoted-printable:x=\r\ny\r\n"
+               "ADR;LABEL=\"ENCODING=QUOTED-PRINTABLE\":;;a=\r\nTEL:1\r\n")
+        << Fields{{0, "Qp"}, {1, "a="}, {4, "1"}, {10, "xy"}} << QStringList();
+    QTest::newRow("a note's blank lines keep places before its text, none after it")
+        << card(
+               "FN:Nb\r\nNOTE;ENCODING=QUOTED-PRINTABLE:=0Ab=0D=0A=0A =0D\r\nNOTE:\\n \r\n"
+               "NOTE:c\r\n")
+        << Fields{{0, "Nb"}, {11, "b"}, {12, "c"}} << QStringList();
     QTest::newRow("quotes become apostrophes, tabs blanks")
         << card("FN:Say \"Hi\"\r\nNOTE:a\tb\r\n") << Fields{{0, "Say 'Hi'"}, {10, "a b"}}
         << QStringList();
