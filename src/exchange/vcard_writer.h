@@ -30,9 +30,7 @@ class VCardWriter {
   void write(QByteArray& out, const FieldViews& fields);
 
  private:
-  void property(QByteArray& out, const char* head, QStringView value);
-  // Ends the property written into out from start on, folded where it is too long.
-  void endLine(QByteArray& out, qsizetype start);
+  class Card;
 
   VCardVersion version_;
   QHash<QStringView, int> namesSeen_;  // views into the records, which outlive the writer's use
