@@ -120,7 +120,10 @@ class VCardWriter::Card {
     begin_ = out.data();
     p_ = begin_ + used;
   }
-  ~Card() { out_.truncate(p_ - begin_); }
+  ~Card() {
+    Q_ASSERT(p_ - begin_ <= out_.size());  // within the room made
+    out_.truncate(p_ - begin_);
+  }
   Card(const Card&) = delete;
   Card& operator=(const Card&) = delete;
 

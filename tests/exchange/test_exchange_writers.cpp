@@ -22,6 +22,13 @@ FieldTexts record(std::initializer_list<std::pair<int, QString>> values) {
   return f;
 }
 
+// Every field full, of a character that takes three bytes: the most a card can hold.
+FieldTexts fullest() {
+  FieldTexts f;
+  f.fill(QString(kFieldWidth, u'€'));
+  return f;
+}
+
 // Records that break naive writers: every character a format escapes, sparse fields,
 // names of one word and of several, characters outside the BMP and full 80-character fields.
 std::vector<FieldTexts> awkwardRecords() {
@@ -60,6 +67,7 @@ std::vector<FieldTexts> awkwardRecords() {
       record({{4, "no name, a phone"}}),
       record({{0, "tel:+1 555"}, {4, "tel:+1 555;ext=5"}}),
       record({{0, "Caret ^ and 'quote'"}, {1, "a^n"}, {2, "b^^"}, {3, "c^'"}}),
+      fullest(),
   };
 }
 
