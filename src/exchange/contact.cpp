@@ -18,18 +18,22 @@ QString joined(std::initializer_list<const QString*> parts, QLatin1StringView se
   return out;
 }
 
-// A field holds 80 characters; a longer value keeps its start there (never half a
-// character) and goes whole to the attached text file.
-void place(Contact& contact, int position, const QString& value, const QString& label,
-           const QString& kind = {}) {
-  QString text = fieldText(value);
+// A field holds 80 characters; a longer text keeps its start there (never half a
+// character) and goes whole to the attached text file. The text is a field's already.
+void placeText(Contact& contact, int position, QString text, const QString& label,
+               const QString& kind = {}) {
   if (text.size() > kFieldWidth) {
     appendLabelled(contact.overflow, label, kind, text);
     qsizetype cut = kFieldWidth;
     if (text[cut - 1].isHighSurrogate()) --cut;
     text = trimBlanks(QStringView(text).first(cut)).toString();
   }
-  contact.fields[position] = text;
+  contact.fields[position] = std::move(text);
+}
+
+void place(Contact& contact, int position, const QString& value, const QString& label,
+           const QString& kind = {}) {
+  placeText(contact, position, fieldText(value), label, kind);
 }
 
 // Whether the field made of the text would hold a word: anything but blanks and control
@@ -219,18 +223,20 @@ Contact ContactBuilder::finish() {
   if (name.isEmpty()) name = joined({&given_, &additional_, &family_}, QLatin1StringView(" "));
   if (name.isEmpty() && !named_) name = fieldText(organization_);
   if (name.isEmpty() && !named_ && !emails_.empty()) name = fieldText(emails_.front().value);
-  place(contact, kFullName, name, QStringLiteral("Full Name"));
+  placeText(contact, kFullName, name, QStringLiteral("Full Name"));
 
   const QString addressLabel = QStringLiteral("Address");
   for (size_t i = 0; i < addresses_.size(); ++i) {
     const PostalAddress& a = addresses_[i].address;
     if (i == 0) {
-      place(contact, kAddress1, joined({&a.street, &a.extended, &a.poBox}, QLatin1StringView(", ")),
-            addressLabel, addresses_[i].kind);
-      place(contact, kAddress1 + 1, joined({&a.postalCode, &a.locality}, QLatin1StringView(" ")),
-            addressLabel, addresses_[i].kind);
-      place(contact, kAddress1 + 2, joined({&a.region, &a.country}, QLatin1StringView(", ")),
-            addressLabel, addresses_[i].kind);
+      placeText(contact, kAddress1,
+                joined({&a.street, &a.extended, &a.poBox}, QLatin1StringView(", ")), addressLabel,
+                addresses_[i].kind);
+      placeText(contact, kAddress1 + 1,
+                joined({&a.postalCode, &a.locality}, QLatin1StringView(" ")), addressLabel,
+                addresses_[i].kind);
+      placeText(contact, kAddress1 + 2, joined({&a.region, &a.country}, QLatin1StringView(", ")),
+                addressLabel, addresses_[i].kind);
     } else {
       appendLabelled(contact.overflow, addressLabel, addresses_[i].kind,
                      joined({&a.street, &a.extended, &a.poBox, &a.postalCode, &a.locality,

@@ -81,7 +81,9 @@ void VCardReader::feed(QByteArrayView bytes) {
     if (newline < 0) return;
     QByteArrayView line = direct ? piece : QByteArrayView(pending_);
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_);
+    // The first byte of the next line, when it is here already (0 when not).
+    const char next = newline + 1 < bytes.size() ? bytes[newline + 1] : '\0';
+    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next);
     pending_.truncate(0);
     pendingCut_ = false;
     bytes = bytes.sliced(newline + 1);
@@ -92,7 +94,7 @@ void VCardReader::finish() {
   if (!pending_.isEmpty() || pendingCut_) {
     QByteArrayView line = pending_;
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, pendingCut_);
+    physicalLine(line, pendingCut_, '\0');
     pending_.truncate(0);
     pendingCut_ = false;
   }
@@ -103,7 +105,7 @@ void VCardReader::finish() {
   }
 }
 
-void VCardReader::physicalLine(QByteArrayView line, bool cut) {
+void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   if (!started_) {
     started_ = true;
     if (line.startsWith("\xEF\xBB\xBF")) line = line.sliced(3);
@@ -131,11 +133,18 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut) {
     endLogicalLine();
   }
   if (isBlank(line)) return;
+  quotedPrintable_ = namesQuotedPrintable(line);
+  // Nearly every property is one line, and the next line shows it: then it is read where
+  // it stands, without a copy.
+  const bool continued = next == ' ' || next == '\t' || (quotedPrintable_ && line.endsWith('='));
+  if (next != '\0' && !continued && !cut) {
+    cardLine(line);
+    return;
+  }
   logical_.truncate(0);
   logical_.append(line);
   inLogical_ = true;
   logicalCut_ = cut;
-  quotedPrintable_ = namesQuotedPrintable(line);
 }
 
 void VCardReader::endLogicalLine() {

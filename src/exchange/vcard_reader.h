@@ -30,7 +30,8 @@ class VCardReader {
   int unreadable() const { return unreadable_; }
 
  private:
-  void physicalLine(QByteArrayView line, bool cut);
+  // next: the first byte of the line after it, '\0' when not known yet.
+  void physicalLine(QByteArrayView line, bool cut, char next);
   void endLogicalLine();
   void cardLine(QByteArrayView line);
   void endCard();

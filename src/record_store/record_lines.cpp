@@ -1,5 +1,7 @@
 #include "record_store/record_lines.h"
 
+#include <algorithm>
+
 namespace tavelin {
 
 QString ReplaceQuotes(QStringView text) {
@@ -25,7 +27,14 @@ QString BuildLineFromFields(const FieldTexts& typed) {
   for (int k = 0; k < kFieldCount; ++k) {
     if (k > 0) *dst++ = u',';
     *dst++ = u'"';
-    for (const QChar c : typed[k]) *dst++ = c == u'"' ? QChar(u'\'') : c;
+    const QString& text = typed[k];
+    std::copy(text.cbegin(), text.cend(), dst);
+    // Quotes are rare: looked for in the copy, a block at a time.
+    for (qsizetype at = QStringView(dst, text.size()).indexOf(u'"'); at >= 0;
+         at = QStringView(dst, text.size()).indexOf(u'"', at + 1)) {
+      dst[at] = u'\'';
+    }
+    dst += text.size();
     *dst++ = u'"';
   }
   return line;
