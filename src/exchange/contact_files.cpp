@@ -102,7 +102,10 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   const auto take = [&](Contact&& contact) {
     if (stopped) return;
     QString line = BuildLineFromFields(contact.fields);
-    if (known.contains(line)) {
+    // Known from now on, whatever follows: past the limit nothing more is taken.
+    const qsizetype knownBefore = known.size();
+    known.insert(line);
+    if (known.size() == knownBefore) {
       ++result.known;
       return;
     }
@@ -118,7 +121,6 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
         attachments[*name] += contact.overflow;
       }
     }
-    known.insert(line);
     added.append(std::move(line));
   };
 

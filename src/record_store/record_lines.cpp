@@ -1,7 +1,5 @@
 #include "record_store/record_lines.h"
 
-#include <algorithm>
-
 namespace tavelin {
 
 QString ReplaceQuotes(QStringView text) {
@@ -27,14 +25,7 @@ QString BuildLineFromFields(const FieldTexts& typed) {
   for (int k = 0; k < kFieldCount; ++k) {
     if (k > 0) *dst++ = u',';
     *dst++ = u'"';
-    const QString& text = typed[k];
-    std::copy(text.cbegin(), text.cend(), dst);
-    // Quotes are rare: looked for in the copy, a block at a time.
-    for (qsizetype at = QStringView(dst, text.size()).indexOf(u'"'); at >= 0;
-         at = QStringView(dst, text.size()).indexOf(u'"', at + 1)) {
-      dst[at] = u'\'';
-    }
-    dst += text.size();
+    for (const QChar c : typed[k]) *dst++ = c == u'"' ? QChar(u'\'') : c;
     *dst++ = u'"';
   }
   return line;

@@ -245,6 +245,35 @@ class VCardReaderTest : public QObject {
       QCOMPARE(read.anyCard, anyCard);
     }
   }
+
+  void fieldTexts_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    // Each character a field cannot hold, at each place of a word of four and of the rest.
+    const QString plain = QStringLiteral("abcdefghi");
+    for (const char16_t c : {u'\t', u'\x01', u'\x7F', u'"'}) {
+      for (qsizetype at = 0; at < plain.size(); ++at) {
+        QString value = plain;
+        value[at] = QChar(c);
+        QString expected = plain;
+        expected[at] = c == u'"' ? QChar(u'\'') : QChar(u' ');
+        QTest::addRow("U+%04X at %d", unsigned(c), int(at)) << value << expected.trimmed();
+      }
+    }
+    // Units whose low bits are those of a quote, a control character or DEL are no such.
+    QTest::newRow("look-alikes beyond ASCII")
+        << QString::fromUtf16(u"\u8022\uFF02\u807F\u0120\u8001 \U0001F600 x")
+        << QString::fromUtf16(u"\u8022\uFF02\u807F\u0120\u8001 \U0001F600 x");
+    QTest::newRow("blanks around, lines apart") << "  one\n\n two  \r\n"
+                                                << "one, two";
+  }
+
+  void fieldTexts() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(fieldText(value), expected);
+    QCOMPARE(fieldText(QStringView(value)), expected);
+  }
 };
 
 QTEST_GUILESS_MAIN(VCardReaderTest)
