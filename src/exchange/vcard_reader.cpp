@@ -202,13 +202,7 @@ void VCardReader::endCard() {
 }
 
 ReadContacts readVCards(QByteArrayView bytes) {
-  ReadContacts read;
-  VCardReader reader([&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
-  reader.feed(bytes);
-  reader.finish();
-  read.unreadable = reader.unreadable();
-  read.anyCard = reader.cards() > 0;
-  return read;
+  return readWhole<VCardReader>(bytes, [](const VCardReader& r) { return r.cards() > 0; });
 }
 
 }  // namespace tavelin::exchange

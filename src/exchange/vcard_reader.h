@@ -55,11 +55,7 @@ class VCardReader {
   int unreadable_ = 0;
 };
 
-struct ReadContacts {
-  std::vector<Contact> contacts;
-  int unreadable = 0;
-  bool anyCard = false;  // a card, or a CSV header, was there at all
-};
+// The contacts of cards given whole.
 ReadContacts readVCards(QByteArrayView bytes);
 
 // The contact one card's properties give (its lines unfolded, without BEGIN and END).
