@@ -167,6 +167,9 @@ class VCardReaderTest : public QObject {
     QTest::newRow("broken quoted-printable stays as it stands")
         << card("FN;ENCODING=QUOTED-PRINTABLE:A=ZZ=4\r\n") << Fields{{0, "A=ZZ=4"}}
         << QStringList();
+    QTest::newRow("no address: the first printed label that is not empty")
+        << card("FN:Lb\r\nLABEL:\r\nLABEL:Street 1\\nTown\\n\\nRegion\\nLand\r\nLABEL:Other\r\n")
+        << Fields{{0, "Lb"}, {1, "Street 1"}, {2, "Town"}, {3, "Region, Land"}} << QStringList();
     QTest::newRow("quoted-printable named in any case; in a quoted parameter it is text")
         << card(
                "VERSION:4.0\r\nFN:Qp\r\nNOTE;encoding=quoted-printable:x=\r\ny\r\n"
