@@ -1,6 +1,7 @@
 #include "exchange/vcard_reader.h"
 
 #include <QByteArrayList>
+#include <thread>
 
 #include "exchange/vcard_text.h"
 
@@ -113,9 +114,9 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   if (inLogical_) {
     QByteArrayView more;
     bool continues = false;
-    if (quotedPrintable_ && logical_.endsWith('=')) {
+    if (softBreak_) {
       // A soft line break: the value goes on in the next line, which some writers indent.
-      logical_.chop(1);
+      if (logical_.endsWith('=')) logical_.chop(1);
       more = line.startsWith(' ') || line.startsWith('\t') ? line.sliced(1) : line;
       continues = true;
     } else if (line.startsWith(' ') || line.startsWith('\t')) {
@@ -123,6 +124,9 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
       continues = true;
     }
     if (continues) {
+      // Only the line itself says whether a soft break follows it, never what came before
+      // it: that keeps the start of every card after a plain line a clean place to cut.
+      softBreak_ = quotedPrintable_ && line.endsWith('=');
       if (cut || logical_.size() + more.size() > kMaxLineBytes) {
         logicalCut_ = true;
       } else if (!logicalCut_) {
@@ -143,6 +147,7 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   }
   logical_.truncate(0);
   logical_.append(line);
+  softBreak_ = quotedPrintable_ && line.endsWith('=');
   inLogical_ = true;
   logicalCut_ = cut;
 }
@@ -202,7 +207,62 @@ void VCardReader::endCard() {
 }
 
 ReadContacts readVCards(QByteArrayView bytes) {
-  return readWhole<VCardReader>(bytes, [](const VCardReader& r) { return r.cards() > 0; });
+  ReadContacts read;
+  const CardCounts counts =
+      readVCardsWhole(bytes, [&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
+  read.unreadable = counts.unreadable;
+  read.anyCard = counts.cards > 0;
+  return read;
+}
+
+qsizetype cardBoundary(QByteArrayView bytes, qsizetype from) {
+  constexpr QByteArrayView kLine("\nBEGIN:VCARD");
+  qsizetype at = std::max<qsizetype>(from - 1, 0);
+  for (;;) {
+    const qsizetype found = bytes.indexOf(kLine, at);
+    if (found < 0) return -1;
+    at = found + 1;
+    QByteArrayView after = bytes.sliced(found + kLine.size());
+    if (after.startsWith('\r')) after = after.sliced(1);
+    if (!after.startsWith('\n')) continue;  // more on the line, or a lone carriage return
+    after = after.sliced(1);
+    if (after.startsWith(' ') || after.startsWith('\t')) continue;
+    // The line before: the reader keeps its soft break and its length, nothing older.
+    const qsizetype start = bytes.first(found).lastIndexOf('\n') + 1;
+    QByteArrayView before = bytes.sliced(start, found - start);
+    if (before.size() >= VCardReader::kMaxLineBytes) continue;
+    if (before.endsWith('\r')) before.chop(1);
+    if (before.endsWith('=')) continue;
+    return found + 1;
+  }
+}
+
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
+  const auto readPiece = [](QByteArrayView piece, const VCardReader::Sink& to) {
+    VCardReader reader(to);
+    reader.feed(piece);
+    reader.finish();
+    return CardCounts{reader.cards(), reader.unreadable()};
+  };
+  if (cut <= 0 || cut >= bytes.size()) return readPiece(bytes, sink);
+  // The later piece's contacts wait for the earlier ones: they are handed over in order.
+  std::vector<Contact> later;
+  CardCounts laterCounts;
+  std::thread thread([&] {
+    laterCounts =
+        readPiece(bytes.sliced(cut), [&later](Contact&& c) { later.push_back(std::move(c)); });
+  });
+  CardCounts counts = readPiece(bytes.first(cut), sink);
+  thread.join();
+  for (Contact& c : later) sink(std::move(c));
+  counts.cards += laterCounts.cards;
+  counts.unreadable += laterCounts.unreadable;
+  return counts;
+}
+
+CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {
+  const qsizetype cut = bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
+  return readVCardsInTwo(bytes, cut, sink);
 }
 
 }  // namespace tavelin::exchange

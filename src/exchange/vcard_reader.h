@@ -44,6 +44,7 @@ class VCardReader {
   bool inLogical_ = false;
   bool logicalCut_ = false;
   bool quotedPrintable_ = false;  // soft line breaks continue the property
+  bool softBreak_ = false;        // the property's last line ended in one
 
   bool inCard_ = false;
   bool cardBroken_ = false;
@@ -55,8 +56,29 @@ class VCardReader {
   int unreadable_ = 0;
 };
 
-// The contacts of cards given whole.
+// The contacts of cards given whole (through readVCardsWhole).
 ReadContacts readVCards(QByteArrayView bytes);
+
+struct CardCounts {
+  int cards = 0;  // every BEGIN:VCARD
+  int unreadable = 0;
+};
+
+// Where cards given whole can be cut in two pieces that read apart exactly as they read in
+// one: the start of the first line at or after `from` that is "BEGIN:VCARD", that the line
+// before cannot carry on (no soft line break, not too long to keep) and that the line after
+// does not fold. -1 when there is none.
+qsizetype cardBoundary(QByteArrayView bytes, qsizetype from);
+
+// Reads the bytes before `cut` on the calling thread and the rest on a thread of its own,
+// or all of them on the calling thread when cut is not inside them; the sink gets the
+// contacts in the order of the file, always on the calling thread.
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
+
+// Cards given whole; more than kSplitBytes of them are read on two processors, cut at the
+// card boundary nearest their middle.
+constexpr qsizetype kSplitBytes = 256 * 1024;
+CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink);
 
 // The contact one card's properties give (its lines unfolded, without BEGIN and END).
 // Empty when nothing in it could be read.
