@@ -18,6 +18,8 @@ namespace tavelin::exchange {
 namespace {
 
 constexpr qsizetype kChunkBytes = 64 * 1024;
+// A file of cards up to this size is held whole while it is read (see readVCardsWhole).
+constexpr qsizetype kMaxWholeBytes = 32 * 1024 * 1024;
 
 // A single blank row is the table's stand-in for a file without records.
 bool isPlaceholder(const RecordTable& table) {
@@ -128,6 +130,21 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   const bool vcard = looksLikeVCard(chunk);
   VCardReader vcardReader(take);
   CsvReader csvReader(take);
+  CardCounts wholeCounts;
+  bool whole = false;
+  if (vcard && info.size() > kSplitBytes && info.size() <= kMaxWholeBytes) {
+    // Cards that fit in memory are held whole and read on both processors; a file whose
+    // size changed meanwhile goes on a chunk at a time from what was read.
+    const qsizetype head = chunk.size();
+    chunk.resize(info.size() + 1);
+    const qint64 rest = file.read(chunk.data() + head, chunk.size() - head);
+    chunk.resize(head + std::max<qint64>(rest, 0));
+    whole = rest >= 0 && chunk.size() == info.size();
+    if (whole) {
+      wholeCounts = readVCardsWhole(chunk, take);
+      chunk.clear();
+    }
+  }
   while (!chunk.isEmpty() && !stopped && !(!vcard && csvReader.refused())) {
     if (vcard) {
       vcardReader.feed(chunk);
@@ -141,19 +158,21 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
     result.failure = WriteError{path, file.errorString()};
     return result;
   }
-  if (!stopped) {
+  if (!stopped && !whole) {
     if (vcard) {
       vcardReader.finish();
     } else {
       csvReader.finish();
     }
   }
-  if (vcard ? vcardReader.cards() == 0 : !csvReader.hasHeader()) {
+  const CardCounts cardCounts =
+      whole ? wholeCounts : CardCounts{vcardReader.cards(), vcardReader.unreadable()};
+  if (vcard ? cardCounts.cards == 0 : !csvReader.hasHeader()) {
     result = {};
     result.failure = WriteError{path, QStringLiteral("it holds no vCard and no CSV heading row")};
     return result;
   }
-  result.unreadable = vcard ? vcardReader.unreadable() : csvReader.unreadable();
+  result.unreadable = vcard ? cardCounts.unreadable : csvReader.unreadable();
   result.imported = static_cast<int>(added.size());
   if (added.isEmpty()) return result;
   if (auto error = saveAdded(store, added)) {
