@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <cstring>
 
 #include "attachments/attachment_file.h"
 #include "exchange/csv_reader.h"
@@ -12,6 +13,7 @@
 #include "exchange/vcard_reader.h"
 #include "exchange/vcard_writer.h"
 #include "record_store/change_set.h"
+#include "record_store/page_buffer.h"
 #include "record_store/record_store.h"
 
 namespace tavelin::exchange {
@@ -135,14 +137,17 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   if (vcard && info.size() > kSplitBytes && info.size() <= kMaxWholeBytes) {
     // Cards that fit in memory are held whole and read on both processors; a file whose
     // size changed meanwhile goes on a chunk at a time from what was read.
-    const qsizetype head = chunk.size();
-    chunk.resize(info.size() + 1);
-    const qint64 rest = file.read(chunk.data() + head, chunk.size() - head);
-    chunk.resize(head + std::max<qint64>(rest, 0));
-    whole = rest >= 0 && chunk.size() == info.size();
+    const qsizetype head = chunk.size(), size = info.size();
+    PageBuffer<char> all;
+    all.reserve(static_cast<size_t>(size) + 1, 0);
+    std::memcpy(all.data(), chunk.constData(), static_cast<size_t>(head));
+    const qint64 rest = file.read(all.data() + head, size + 1 - head);
+    whole = rest >= 0 && head + rest == size;
     if (whole) {
-      wholeCounts = readVCardsWhole(chunk, take);
+      wholeCounts = readVCardsWhole(QByteArrayView(all.data(), size), take);
       chunk.clear();
+    } else if (rest > 0) {
+      chunk.append(all.data() + head, rest);
     }
   }
   while (!chunk.isEmpty() && !stopped && !(!vcard && csvReader.refused())) {

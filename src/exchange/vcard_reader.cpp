@@ -1,9 +1,10 @@
 #include "exchange/vcard_reader.h"
 
 #include <QByteArrayList>
-#include <thread>
 
 #include "exchange/vcard_text.h"
+#include "record_store/page_buffer.h"
+#include "record_store/side_thread.h"
 
 namespace tavelin::exchange {
 namespace {
@@ -246,14 +247,16 @@ CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReade
   };
   if (cut <= 0 || cut >= bytes.size()) return readPiece(bytes, sink);
   // The later piece's contacts wait for the earlier ones: they are handed over in order.
-  std::vector<Contact> later;
+  // In pages of its own: grown in the heap, megabytes of them would be fresh small pages.
+  std::vector<Contact, PageAllocator<Contact>> later;
+  later.reserve(static_cast<size_t>((bytes.size() - cut) / 512));
   CardCounts laterCounts;
-  std::thread thread([&] {
+  SideThread side([&] {
     laterCounts =
         readPiece(bytes.sliced(cut), [&later](Contact&& c) { later.push_back(std::move(c)); });
   });
   CardCounts counts = readPiece(bytes.first(cut), sink);
-  thread.join();
+  side.join();
   for (Contact& c : later) sink(std::move(c));
   counts.cards += laterCounts.cards;
   counts.unreadable += laterCounts.unreadable;

@@ -70,9 +70,9 @@ struct CardCounts {
 // does not fold. -1 when there is none.
 qsizetype cardBoundary(QByteArrayView bytes, qsizetype from);
 
-// Reads the bytes before `cut` on the calling thread and the rest on a thread of its own,
-// or all of them on the calling thread when cut is not inside them; the sink gets the
-// contacts in the order of the file, always on the calling thread.
+// Reads the bytes before `cut` on the calling thread and the rest beside it on the other
+// processor (a SideThread), or all of them on the calling thread when cut is not inside them;
+// the sink gets the contacts in the order of the file, always on the calling thread.
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
 
 // Cards given whole; more than kSplitBytes of them are read on two processors, cut at the
