@@ -60,6 +60,20 @@ std::optional<WriteError> appendAttachments(const QHash<QString, QStringList>& l
   return std::nullopt;
 }
 
+// What an import keeps of a contact: its record line, made on the thread that read it, and
+// what the fields could not hold, under its name.
+struct ContactLine {
+  QString line;
+  QString name;  // only with overflow
+  QStringList overflow;
+};
+
+ContactLine lineOf(Contact&& contact) {
+  ContactLine out{BuildLineFromFields(contact.fields), {}, std::move(contact.overflow)};
+  if (!out.overflow.isEmpty()) out.name = std::move(contact.fields[kFullName]);
+  return out;
+}
+
 // An import is one change set of added lines: one save under the lock.
 std::optional<WriteError> saveAdded(RecordStore& store, const QStringList& lines) {
   ChangeSet changes;
@@ -103,12 +117,11 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   QStringList added;
   QHash<QString, QStringList> attachments;
   bool stopped = false;
-  const auto take = [&](Contact&& contact) {
+  const auto takeLine = [&](ContactLine&& contact) {
     if (stopped) return;
-    QString line = BuildLineFromFields(contact.fields);
     // Known from now on, whatever follows: past the limit nothing more is taken.
     const qsizetype knownBefore = known.size();
-    known.insert(line);
+    known.insert(contact.line);
     if (known.size() == knownBefore) {
       ++result.known;
       return;
@@ -121,12 +134,13 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
     --room;
     if (!contact.overflow.isEmpty()) {
       ++result.overflowed;
-      if (const auto name = attachments::attachmentFileName(contact.fields[kFullName])) {
+      if (const auto name = attachments::attachmentFileName(contact.name)) {
         attachments[*name] += contact.overflow;
       }
     }
-    added.append(std::move(line));
+    added.append(std::move(contact.line));
   };
+  const auto take = [&](Contact&& contact) { takeLine(lineOf(std::move(contact))); };
 
   QByteArray chunk = file.read(kChunkBytes);
   const bool vcard = looksLikeVCard(chunk);
@@ -144,7 +158,7 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
     const qint64 rest = file.read(all.data() + head, size + 1 - head);
     whole = rest >= 0 && head + rest == size;
     if (whole) {
-      wholeCounts = readVCardsWhole(QByteArrayView(all.data(), size), take);
+      wholeCounts = readVCardsWhole(QByteArrayView(all.data(), size), lineOf, takeLine);
       chunk.clear();
     } else if (rest > 0) {
       chunk.append(all.data() + head, rest);

@@ -3,8 +3,6 @@
 #include <QByteArrayList>
 
 #include "exchange/vcard_text.h"
-#include "record_store/page_buffer.h"
-#include "record_store/side_thread.h"
 
 namespace tavelin::exchange {
 namespace {
@@ -238,34 +236,24 @@ qsizetype cardBoundary(QByteArrayView bytes, qsizetype from) {
   }
 }
 
+CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink) {
+  VCardReader reader(sink);
+  reader.feed(piece);
+  reader.finish();
+  return CardCounts{reader.cards(), reader.unreadable()};
+}
+
+qsizetype splitPoint(QByteArrayView bytes) {
+  return bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
+}
+
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
-  const auto readPiece = [](QByteArrayView piece, const VCardReader::Sink& to) {
-    VCardReader reader(to);
-    reader.feed(piece);
-    reader.finish();
-    return CardCounts{reader.cards(), reader.unreadable()};
-  };
-  if (cut <= 0 || cut >= bytes.size()) return readPiece(bytes, sink);
-  // The later piece's contacts wait for the earlier ones: they are handed over in order.
-  // In pages of its own: grown in the heap, megabytes of them would be fresh small pages.
-  std::vector<Contact, PageAllocator<Contact>> later;
-  later.reserve(static_cast<size_t>((bytes.size() - cut) / 512));
-  CardCounts laterCounts;
-  SideThread side([&] {
-    laterCounts =
-        readPiece(bytes.sliced(cut), [&later](Contact&& c) { later.push_back(std::move(c)); });
-  });
-  CardCounts counts = readPiece(bytes.first(cut), sink);
-  side.join();
-  for (Contact& c : later) sink(std::move(c));
-  counts.cards += laterCounts.cards;
-  counts.unreadable += laterCounts.unreadable;
-  return counts;
+  return readVCardsInTwo(
+      bytes, cut, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {
-  const qsizetype cut = bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
-  return readVCardsInTwo(bytes, cut, sink);
+  return readVCardsInTwo(bytes, splitPoint(bytes), sink);
 }
 
 }  // namespace tavelin::exchange
