@@ -1,6 +1,7 @@
 // The vCard and CSV readers: whatever the bytes, every contact read fits the fields as the
-// table stores them, a piece at a time reads the same as all at once, and every contact
-// written back in the same format reads again to the same fields.
+// table stores them, a piece at a time reads the same as all at once, cards cut at a card
+// boundary read on two threads the same as on one, and every contact written back in the
+// same format reads again to the same fields.
 #include "exchange/csv_reader.h"
 #include "exchange/csv_writer.h"
 #include "exchange/vcard_reader.h"
@@ -50,6 +51,31 @@ std::vector<FieldTexts> fieldsOf(const ReadContacts& read) {
   return out;
 }
 
+QString splitFault(QByteArrayView bytes, qsizetype cut) {
+  struct Read {
+    std::vector<Contact> contacts;
+    exchange::CardCounts counts;
+  };
+  const auto read = [bytes](qsizetype at) {
+    Read r;
+    r.counts = exchange::readVCardsInTwo(bytes, at,
+                                         [&r](Contact&& c) { r.contacts.push_back(std::move(c)); });
+    return r;
+  };
+  const Read one = read(-1), two = read(cut);
+  if (one.counts.cards != two.counts.cards || one.counts.unreadable != two.counts.unreadable ||
+      one.contacts.size() != two.contacts.size()) {
+    return QStringLiteral("cut at %1, other counts").arg(cut);
+  }
+  for (size_t i = 0; i < one.contacts.size(); ++i) {
+    if (one.contacts[i].fields != two.contacts[i].fields ||
+        one.contacts[i].overflow != two.contacts[i].overflow) {
+      return QStringLiteral("cut at %1, contact %2 otherwise").arg(cut).arg(i);
+    }
+  }
+  return {};
+}
+
 QString check(QByteArrayView bytes, bool csv) {
   const ReadContacts read = csv ? exchange::readCsv(bytes) : exchange::readVCards(bytes);
   for (const Contact& c : read.contacts) {
@@ -63,6 +89,15 @@ QString check(QByteArrayView bytes, bool csv) {
   if (fieldsOf(pieces) != fieldsOf(read) || pieces.unreadable != read.unreadable ||
       pieces.anyCard != read.anyCard) {
     return QStringLiteral("read in two pieces otherwise");
+  }
+
+  if (!csv) {
+    // Cut where the cards may be cut, the pieces read on two threads read as one piece does.
+    const qsizetype from =
+        bytes.size() < 2 ? 0 : static_cast<unsigned char>(bytes[1]) * bytes.size() / 256;
+    if (const qsizetype at = exchange::cardBoundary(bytes, from); at >= 0) {
+      if (QString fault = splitFault(bytes, at); !fault.isEmpty()) return fault;
+    }
   }
 
   const std::vector<FieldTexts> fields = fieldsOf(read);

@@ -1,6 +1,7 @@
 #include "exchange/contact.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tavelin::exchange {
 namespace {
@@ -18,18 +19,22 @@ QString joined(std::initializer_list<const QString*> parts, QLatin1StringView se
   return out;
 }
 
-// A field holds 80 characters; a longer value keeps its start there (never half a
-// character) and goes whole to the attached text file.
-void place(Contact& contact, int position, const QString& value, const QString& label,
-           const QString& kind = {}) {
-  QString text = fieldText(value);
+// A field holds 80 characters; a longer text keeps its start there (never half a
+// character) and goes whole to the attached text file. The text is a field's already.
+void placeText(Contact& contact, int position, QString text, const QString& label,
+               const QString& kind = {}) {
   if (text.size() > kFieldWidth) {
     appendLabelled(contact.overflow, label, kind, text);
     qsizetype cut = kFieldWidth;
     if (text[cut - 1].isHighSurrogate()) --cut;
     text = trimBlanks(QStringView(text).first(cut)).toString();
   }
-  contact.fields[position] = text;
+  contact.fields[position] = std::move(text);
+}
+
+void place(Contact& contact, int position, const QString& value, const QString& label,
+           const QString& kind = {}) {
+  placeText(contact, position, fieldText(value), label, kind);
 }
 
 // Whether the field made of the text would hold a word: anything but blanks and control
@@ -39,6 +44,16 @@ bool hasText(QStringView text) {
     if (ch.unicode() > 32 && ch.unicode() != 127) return true;
   }
   return false;
+}
+
+// The preferred items first, each group in the order it came. Most cards prefer nothing:
+// then the partition's buffer is not worth making.
+template <typename T>
+void prefersFirst(std::vector<T>& items) {
+  const auto preferred = [](const T& item) { return item.preferred; };
+  if (std::any_of(items.begin(), items.end(), preferred)) {
+    std::stable_partition(items.begin(), items.end(), preferred);
+  }
 }
 
 }  // namespace
@@ -55,9 +70,26 @@ FieldViews viewsOf(const FieldTexts& fields) {
 
 namespace {
 
+// Whether any of the four UTF-16 units in a word is a control character, a quote or DEL:
+// the tests for a zero and for a unit below a bound, on all four at once.
+bool anyUnplain(quint64 units) {
+  constexpr quint64 kOnes = 0x0001000100010001, kHigh = 0x8000800080008000;
+  const auto anyZero = [](quint64 w) { return (w - kOnes) & ~w & kHigh; };
+  const quint64 anyBelowBlank = (units - 0x20 * kOnes) & ~units & kHigh;
+  return (anyBelowBlank | anyZero(units ^ (u'"' * kOnes)) | anyZero(units ^ (0x7F * kOnes))) != 0;
+}
+
+// Every value read passes here, most of them more than once.
 bool isPlain(QStringView value) {
-  for (const QChar c : value) {
-    if (c.unicode() < 32 || c.unicode() == 127 || c == u'"') return false;
+  qsizetype i = 0;
+  for (; i + 4 <= value.size(); i += 4) {
+    quint64 units;
+    std::memcpy(&units, value.data() + i, sizeof units);
+    if (anyUnplain(units)) return false;
+  }
+  for (; i < value.size(); ++i) {
+    const char16_t u = value[i].unicode();
+    if (u < 32 || u == u'"' || u == 127) return false;
   }
   return true;
 }
@@ -177,22 +209,23 @@ void ContactBuilder::addAddress(const PostalAddress& address, const QString& kin
 
 void ContactBuilder::addNote(const QString& text) {
   if (!keep(text.size())) return;
-  QStringList lines = text.split(u'\n');
-  for (QString& line : lines) {
-    if (line.endsWith(u'\r')) line.chop(1);
-  }
   // Blank lines before a note's text keep the places of the Notes lines after them; after
   // it they carry nothing.
-  while (!lines.isEmpty() && !hasText(lines.last())) lines.removeLast();
-  noteLines_ += lines;
+  QStringView kept(text);
+  while (!kept.isEmpty()) {
+    const qsizetype lastBreak = kept.lastIndexOf(u'\n');
+    if (hasText(kept.sliced(lastBreak + 1))) break;
+    kept.truncate(std::max<qsizetype>(lastBreak, 0));
+  }
+  if (kept.isEmpty()) return;
+  for (QStringView line : kept.tokenize(u'\n')) {
+    if (line.endsWith(u'\r')) line.chop(1);
+    noteLines_.append(line.toString());
+  }
 }
 
 void ContactBuilder::addExtra(const QString& label, const QString& value) {
   if (keep(label.size() + value.size())) appendLabelled(extras_, label, {}, value);
-}
-
-void ContactBuilder::prefersFirst(std::vector<Item>& items) {
-  std::stable_partition(items.begin(), items.end(), [](const Item& i) { return i.preferred; });
 }
 
 Contact ContactBuilder::finish() {
@@ -200,25 +233,26 @@ Contact ContactBuilder::finish() {
   contact.overflow = extras_;
   prefersFirst(phones_);
   prefersFirst(emails_);
-  std::stable_partition(addresses_.begin(), addresses_.end(),
-                        [](const AddressItem& a) { return a.preferred; });
+  prefersFirst(addresses_);
 
   QString name = fieldText(fullName_);
   if (name.isEmpty()) name = joined({&given_, &additional_, &family_}, QLatin1StringView(" "));
   if (name.isEmpty() && !named_) name = fieldText(organization_);
   if (name.isEmpty() && !named_ && !emails_.empty()) name = fieldText(emails_.front().value);
-  place(contact, kFullName, name, QStringLiteral("Full Name"));
+  placeText(contact, kFullName, name, QStringLiteral("Full Name"));
 
   const QString addressLabel = QStringLiteral("Address");
   for (size_t i = 0; i < addresses_.size(); ++i) {
     const PostalAddress& a = addresses_[i].address;
     if (i == 0) {
-      place(contact, kAddress1, joined({&a.street, &a.extended, &a.poBox}, QLatin1StringView(", ")),
-            addressLabel, addresses_[i].kind);
-      place(contact, kAddress1 + 1, joined({&a.postalCode, &a.locality}, QLatin1StringView(" ")),
-            addressLabel, addresses_[i].kind);
-      place(contact, kAddress1 + 2, joined({&a.region, &a.country}, QLatin1StringView(", ")),
-            addressLabel, addresses_[i].kind);
+      placeText(contact, kAddress1,
+                joined({&a.street, &a.extended, &a.poBox}, QLatin1StringView(", ")), addressLabel,
+                addresses_[i].kind);
+      placeText(contact, kAddress1 + 1,
+                joined({&a.postalCode, &a.locality}, QLatin1StringView(" ")), addressLabel,
+                addresses_[i].kind);
+      placeText(contact, kAddress1 + 2, joined({&a.region, &a.country}, QLatin1StringView(", ")),
+                addressLabel, addresses_[i].kind);
     } else {
       appendLabelled(contact.overflow, addressLabel, addresses_[i].kind,
                      joined({&a.street, &a.extended, &a.poBox, &a.postalCode, &a.locality,

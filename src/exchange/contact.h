@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -88,7 +89,6 @@ class ContactBuilder {
     bool preferred = false;
   };
   bool keep(qsizetype chars);
-  static void prefersFirst(std::vector<Item>& items);
 
   QString fullName_;
   bool named_ = false;
@@ -100,6 +100,25 @@ class ContactBuilder {
   QStringList extras_;
   qsizetype kept_ = 0;
 };
+
+// What a reader (VCardReader, CsvReader) makes of a file given whole.
+struct ReadContacts {
+  std::vector<Contact> contacts;
+  int unreadable = 0;
+  bool anyCard = false;  // a card, or a CSV header, was there at all
+};
+
+// Feeds the bytes to a Reader at once; anyCard(reader) says whether it found a card at all.
+template <typename Reader, typename AnyCard>
+ReadContacts readWhole(QByteArrayView bytes, AnyCard anyCard) {
+  ReadContacts read;
+  Reader reader([&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
+  reader.feed(bytes);
+  reader.finish();
+  read.unreadable = reader.unreadable();
+  read.anyCard = anyCard(reader);
+  return read;
+}
 
 // "Label (kind): value" lines for the attached text file, one a line of the value.
 void appendLabelled(QStringList& lines, const QString& label, const QString& kind,

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <cstring>
 
 #include "attachments/attachment_file.h"
 #include "exchange/csv_reader.h"
@@ -12,12 +13,15 @@
 #include "exchange/vcard_reader.h"
 #include "exchange/vcard_writer.h"
 #include "record_store/change_set.h"
+#include "record_store/page_buffer.h"
 #include "record_store/record_store.h"
 
 namespace tavelin::exchange {
 namespace {
 
 constexpr qsizetype kChunkBytes = 64 * 1024;
+// A file of cards up to this size is held whole while it is read (see readVCardsWhole).
+constexpr qsizetype kMaxWholeBytes = 32 * 1024 * 1024;
 
 // A single blank row is the table's stand-in for a file without records.
 bool isPlaceholder(const RecordTable& table) {
@@ -54,6 +58,20 @@ std::optional<WriteError> appendAttachments(const QHash<QString, QStringList>& l
     if (auto error = writeFileAtomically(it.key(), bytes)) return error;
   }
   return std::nullopt;
+}
+
+// What an import keeps of a contact: its record line, made on the thread that read it, and
+// what the fields could not hold, under its name.
+struct ContactLine {
+  QString line;
+  QString name;  // only with overflow
+  QStringList overflow;
+};
+
+ContactLine lineOf(Contact&& contact) {
+  ContactLine out{BuildLineFromFields(contact.fields), {}, std::move(contact.overflow)};
+  if (!out.overflow.isEmpty()) out.name = std::move(contact.fields[kFullName]);
+  return out;
 }
 
 // An import is one change set of added lines: one save under the lock.
@@ -99,10 +117,12 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   QStringList added;
   QHash<QString, QStringList> attachments;
   bool stopped = false;
-  const auto take = [&](Contact&& contact) {
+  const auto takeLine = [&](ContactLine&& contact) {
     if (stopped) return;
-    QString line = BuildLineFromFields(contact.fields);
-    if (known.contains(line)) {
+    // Known from now on, whatever follows: past the limit nothing more is taken.
+    const qsizetype knownBefore = known.size();
+    known.insert(contact.line);
+    if (known.size() == knownBefore) {
       ++result.known;
       return;
     }
@@ -114,18 +134,36 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
     --room;
     if (!contact.overflow.isEmpty()) {
       ++result.overflowed;
-      if (const auto name = attachments::attachmentFileName(contact.fields[kFullName])) {
+      if (const auto name = attachments::attachmentFileName(contact.name)) {
         attachments[*name] += contact.overflow;
       }
     }
-    known.insert(line);
-    added.append(std::move(line));
+    added.append(std::move(contact.line));
   };
+  const auto take = [&](Contact&& contact) { takeLine(lineOf(std::move(contact))); };
 
   QByteArray chunk = file.read(kChunkBytes);
   const bool vcard = looksLikeVCard(chunk);
   VCardReader vcardReader(take);
   CsvReader csvReader(take);
+  CardCounts wholeCounts;
+  bool whole = false;
+  if (vcard && info.size() > kSplitBytes && info.size() <= kMaxWholeBytes) {
+    // Cards that fit in memory are held whole and read on both processors; a file whose
+    // size changed meanwhile goes on a chunk at a time from what was read.
+    const qsizetype head = chunk.size(), size = info.size();
+    PageBuffer<char> all;
+    all.reserve(static_cast<size_t>(size) + 1, 0);
+    std::memcpy(all.data(), chunk.constData(), static_cast<size_t>(head));
+    const qint64 rest = file.read(all.data() + head, size + 1 - head);
+    whole = rest >= 0 && head + rest == size;
+    if (whole) {
+      wholeCounts = readVCardsWhole(QByteArrayView(all.data(), size), lineOf, takeLine);
+      chunk.clear();
+    } else if (rest > 0) {
+      chunk.append(all.data() + head, rest);
+    }
+  }
   while (!chunk.isEmpty() && !stopped && !(!vcard && csvReader.refused())) {
     if (vcard) {
       vcardReader.feed(chunk);
@@ -139,19 +177,21 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
     result.failure = WriteError{path, file.errorString()};
     return result;
   }
-  if (!stopped) {
+  if (!stopped && !whole) {
     if (vcard) {
       vcardReader.finish();
     } else {
       csvReader.finish();
     }
   }
-  if (vcard ? vcardReader.cards() == 0 : !csvReader.hasHeader()) {
+  const CardCounts cardCounts =
+      whole ? wholeCounts : CardCounts{vcardReader.cards(), vcardReader.unreadable()};
+  if (vcard ? cardCounts.cards == 0 : !csvReader.hasHeader()) {
     result = {};
     result.failure = WriteError{path, QStringLiteral("it holds no vCard and no CSV heading row")};
     return result;
   }
-  result.unreadable = vcard ? vcardReader.unreadable() : csvReader.unreadable();
+  result.unreadable = vcard ? cardCounts.unreadable : csvReader.unreadable();
   result.imported = static_cast<int>(added.size());
   if (added.isEmpty()) return result;
   if (auto error = saveAdded(store, added)) {

@@ -189,13 +189,7 @@ void CsvReader::take(QByteArrayView bytes) {
 }
 
 ReadContacts readCsv(QByteArrayView bytes) {
-  ReadContacts read;
-  CsvReader reader([&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
-  reader.feed(bytes);
-  reader.finish();
-  read.unreadable = reader.unreadable();
-  read.anyCard = reader.hasHeader();
-  return read;
+  return readWhole<CsvReader>(bytes, [](const CsvReader& r) { return r.hasHeader(); });
 }
 
 }  // namespace tavelin::exchange

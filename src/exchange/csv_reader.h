@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "exchange/contact.h"
-#include "exchange/vcard_reader.h"
 
 namespace tavelin::exchange {
 

@@ -95,7 +95,8 @@ bool parseProperty(QByteArrayView line, Property& p) {
     if (quoted || (c != ';' && c != ':')) continue;
     const QByteArrayView piece = line.sliced(start, i - start);
     if (!named) {
-      const qsizetype dot = piece.lastIndexOf('.');
+      qsizetype dot = piece.size() - 1;
+      while (dot >= 0 && piece[dot] != '.') --dot;
       p.group = dot < 0 ? QByteArrayView() : piece.first(dot);
       p.name = (dot < 0 ? piece : piece.sliced(dot + 1)).trimmed();
       named = true;
@@ -146,7 +147,10 @@ QString abLabel(const QString& text) {
 
 // A tel: URI as a number to read and dial, its extension kept.
 QString phoneNumber(const Property& p, const QString& text) {
-  QString value = trimBlanks(unescapeText(text)).toString();
+  QString value = unescapeText(QString(text));
+  if (const QStringView kept = trimBlanks(value); kept.size() != value.size()) {
+    value = kept.toString();
+  }
   const bool uri = is(p.valueType, "URI") ||
                    (!is(p.valueType, "TEXT") && value.startsWith(u"tel:", Qt::CaseInsensitive));
   if (!uri) return value;
@@ -220,8 +224,8 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
   }
 
   ContactBuilder builder;
-  QString label;
-  const Property* names = nullptr;  // N, read only for a card without a name in FN
+  const Property* names = nullptr;             // N, read only for a card without a name in FN
+  QVarLengthArray<const Property*, 2> labels;  // read only for a card without an address
   bool named = false;
   for (const Property& p : properties) {
     const QByteArrayView name = p.name;
@@ -243,7 +247,7 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
                           part(parts, 4), part(parts, 5), part(parts, 6)},
                          kindOf(p, groupLabels), p.preferred);
     } else if (is(name, "LABEL")) {
-      if (label.isEmpty()) label = unescapeText(textOf(p));
+      labels.append(&p);
     } else if (is(name, "NOTE")) {
       builder.addNote(unescapeText(textOf(p)));
     } else if (is(name, "ORG")) {
@@ -264,7 +268,12 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
     const QStringList parts = splitStructured(textOf(*names));
     builder.setNameParts(part(parts, 0), part(parts, 1), part(parts, 2));
   }
-  // A printed address with no address beside it: its lines are the address.
+  // A printed address with no address beside it: the lines of the first one not empty are
+  // the address. Most cards have an address, and their labels are never decoded.
+  QString label;
+  for (qsizetype i = 0; i < labels.size() && label.isEmpty() && !builder.hasAddress(); ++i) {
+    label = unescapeText(textOf(*labels[i]));
+  }
   if (!builder.hasAddress() && !label.trimmed().isEmpty()) {
     QStringList lines = label.split(u'\n', Qt::SkipEmptyParts);
     PostalAddress address;

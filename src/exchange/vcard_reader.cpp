@@ -18,9 +18,9 @@ bool isBlank(QByteArrayView line) {
 QByteArrayView propertyName(QByteArrayView line) {
   qsizetype end = 0;
   while (end < line.size() && line[end] != ';' && line[end] != ':') ++end;
-  QByteArrayView name = line.first(end);
-  const qsizetype dot = name.lastIndexOf('.');
-  return dot < 0 ? name : name.sliced(dot + 1);
+  qsizetype start = end;
+  while (start > 0 && line[start - 1] != '.') --start;
+  return line.sliced(start, end - start);
 }
 
 template <size_t N>
@@ -39,6 +39,8 @@ bool isBinaryProperty(QByteArrayView line) {
 // "BEGIN:VCARD" or "END:VCARD", in any case, blanks around the value allowed.
 template <size_t N>
 bool isMarker(QByteArrayView line, const char (&marker)[N]) {
+  // Every line is asked: nearly all differ in their first letter (made upper case here).
+  if (line.size() < static_cast<qsizetype>(N) || (line[0] & ~0x20) != marker[0]) return false;
   const qsizetype colon = line.indexOf(':');
   if (colon < 0 || !nameIs(line.first(colon), marker)) return false;
   return sameName(line.sliced(colon + 1).trimmed(), "VCARD");
@@ -46,15 +48,22 @@ bool isMarker(QByteArrayView line, const char (&marker)[N]) {
 
 // Whether the parameters of the line a property starts with name quoted-printable; quoted
 // parameter values (a 4.0 address label) say nothing about it.
+// Every line passes here: the name is looked for where it stands, nothing is copied.
 bool namesQuotedPrintable(QByteArrayView line) {
-  QByteArray head;
+  constexpr char kName[] = "QUOTED-PRINTABLE";
+  constexpr qsizetype kLength = sizeof(kName) - 1;
   bool quoted = false;
-  for (char c : line) {
+  for (qsizetype i = 0; i < line.size(); ++i) {
+    const char c = line[i];
     if (c == '"') quoted = !quoted;
-    if (!quoted && c == ':') break;
-    if (!quoted) head += c;
+    if (quoted) continue;
+    if (c == ':') return false;
+    if ((c == 'Q' || c == 'q') && line.size() - i >= kLength &&
+        sameName(line.sliced(i, kLength), kName)) {
+      return true;
+    }
   }
-  return head.toUpper().contains("QUOTED-PRINTABLE");
+  return false;
 }
 
 }  // namespace
@@ -72,7 +81,9 @@ void VCardReader::feed(QByteArrayView bytes) {
     if (newline < 0) return;
     QByteArrayView line = direct ? piece : QByteArrayView(pending_);
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_);
+    // The first byte of the next line, when it is here already (0 when not).
+    const char next = newline + 1 < bytes.size() ? bytes[newline + 1] : '\0';
+    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next);
     pending_.truncate(0);
     pendingCut_ = false;
     bytes = bytes.sliced(newline + 1);
@@ -83,7 +94,7 @@ void VCardReader::finish() {
   if (!pending_.isEmpty() || pendingCut_) {
     QByteArrayView line = pending_;
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, pendingCut_);
+    physicalLine(line, pendingCut_, '\0');
     pending_.truncate(0);
     pendingCut_ = false;
   }
@@ -94,7 +105,7 @@ void VCardReader::finish() {
   }
 }
 
-void VCardReader::physicalLine(QByteArrayView line, bool cut) {
+void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   if (!started_) {
     started_ = true;
     if (line.startsWith("\xEF\xBB\xBF")) line = line.sliced(3);
@@ -102,9 +113,9 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut) {
   if (inLogical_) {
     QByteArrayView more;
     bool continues = false;
-    if (quotedPrintable_ && logical_.endsWith('=')) {
+    if (softBreak_) {
       // A soft line break: the value goes on in the next line, which some writers indent.
-      logical_.chop(1);
+      if (logical_.endsWith('=')) logical_.chop(1);
       more = line.startsWith(' ') || line.startsWith('\t') ? line.sliced(1) : line;
       continues = true;
     } else if (line.startsWith(' ') || line.startsWith('\t')) {
@@ -112,6 +123,9 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut) {
       continues = true;
     }
     if (continues) {
+      // Only the line itself says whether a soft break follows it, never what came before
+      // it: that keeps the start of every card after a plain line a clean place to cut.
+      softBreak_ = quotedPrintable_ && line.endsWith('=');
       if (cut || logical_.size() + more.size() > kMaxLineBytes) {
         logicalCut_ = true;
       } else if (!logicalCut_) {
@@ -122,11 +136,19 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut) {
     endLogicalLine();
   }
   if (isBlank(line)) return;
+  quotedPrintable_ = namesQuotedPrintable(line);
+  // Nearly every property is one line, and the next line shows it: then it is read where
+  // it stands, without a copy.
+  const bool continued = next == ' ' || next == '\t' || (quotedPrintable_ && line.endsWith('='));
+  if (next != '\0' && !continued && !cut) {
+    cardLine(line);
+    return;
+  }
   logical_.truncate(0);
   logical_.append(line);
+  softBreak_ = quotedPrintable_ && line.endsWith('=');
   inLogical_ = true;
   logicalCut_ = cut;
-  quotedPrintable_ = namesQuotedPrintable(line);
 }
 
 void VCardReader::endLogicalLine() {
@@ -171,12 +193,11 @@ void VCardReader::endCard() {
     ++unreadable_;
     return;
   }
-  std::vector<QByteArrayView> lines;
-  lines.reserve(cardLines_.size());
+  lines_.clear();
   for (const auto& [at, size] : cardLines_) {
-    lines.emplace_back(cardBytes_.constData() + at, size);
+    lines_.emplace_back(cardBytes_.constData() + at, size);
   }
-  Contact contact = contactFromCard(lines);
+  Contact contact = contactFromCard(lines_);
   if (contact.isEmpty()) {
     ++unreadable_;
   } else {
@@ -186,12 +207,53 @@ void VCardReader::endCard() {
 
 ReadContacts readVCards(QByteArrayView bytes) {
   ReadContacts read;
-  VCardReader reader([&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
-  reader.feed(bytes);
-  reader.finish();
-  read.unreadable = reader.unreadable();
-  read.anyCard = reader.cards() > 0;
+  const CardCounts counts =
+      readVCardsWhole(bytes, [&read](Contact&& c) { read.contacts.push_back(std::move(c)); });
+  read.unreadable = counts.unreadable;
+  read.anyCard = counts.cards > 0;
   return read;
+}
+
+qsizetype cardBoundary(QByteArrayView bytes, qsizetype from) {
+  constexpr QByteArrayView kLine("\nBEGIN:VCARD");
+  qsizetype at = std::max<qsizetype>(from - 1, 0);
+  for (;;) {
+    const qsizetype found = bytes.indexOf(kLine, at);
+    if (found < 0) return -1;
+    at = found + 1;
+    QByteArrayView after = bytes.sliced(found + kLine.size());
+    if (after.startsWith('\r')) after = after.sliced(1);
+    if (!after.startsWith('\n')) continue;  // more on the line, or a lone carriage return
+    after = after.sliced(1);
+    if (after.startsWith(' ') || after.startsWith('\t')) continue;
+    // The line before: the reader keeps its soft break and its length, nothing older.
+    const qsizetype start = bytes.first(found).lastIndexOf('\n') + 1;
+    QByteArrayView before = bytes.sliced(start, found - start);
+    if (before.size() >= VCardReader::kMaxLineBytes) continue;
+    if (before.endsWith('\r')) before.chop(1);
+    if (before.endsWith('=')) continue;
+    return found + 1;
+  }
+}
+
+CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink) {
+  VCardReader reader(sink);
+  reader.feed(piece);
+  reader.finish();
+  return CardCounts{reader.cards(), reader.unreadable()};
+}
+
+qsizetype splitPoint(QByteArrayView bytes) {
+  return bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
+}
+
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
+  return readVCardsInTwo(
+      bytes, cut, [](Contact&& c) { return std::move(c); }, sink);
+}
+
+CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {
+  return readVCardsInTwo(bytes, splitPoint(bytes), sink);
 }
 
 }  // namespace tavelin::exchange

@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "exchange/contact.h"
+#include "record_store/page_buffer.h"
+#include "record_store/side_thread.h"
 
 namespace tavelin::exchange {
 
@@ -30,7 +33,8 @@ class VCardReader {
   int unreadable() const { return unreadable_; }
 
  private:
-  void physicalLine(QByteArrayView line, bool cut);
+  // next: the first byte of the line after it, '\0' when not known yet.
+  void physicalLine(QByteArrayView line, bool cut, char next);
   void endLogicalLine();
   void cardLine(QByteArrayView line);
   void endCard();
@@ -43,22 +47,74 @@ class VCardReader {
   bool inLogical_ = false;
   bool logicalCut_ = false;
   bool quotedPrintable_ = false;  // soft line breaks continue the property
+  bool softBreak_ = false;        // the property's last line ended in one
 
   bool inCard_ = false;
   bool cardBroken_ = false;
   int properties_ = 0;
   QByteArray cardBytes_;  // the card's properties, one after another
   std::vector<std::pair<qsizetype, qsizetype>> cardLines_;
+  std::vector<QByteArrayView> lines_;  // views of them at the card's end, kept for the next
   int cards_ = 0;
   int unreadable_ = 0;
 };
 
-struct ReadContacts {
-  std::vector<Contact> contacts;
-  int unreadable = 0;
-  bool anyCard = false;  // a card, or a CSV header, was there at all
-};
+// The contacts of cards given whole (through readVCardsWhole).
 ReadContacts readVCards(QByteArrayView bytes);
+
+struct CardCounts {
+  int cards = 0;  // every BEGIN:VCARD
+  int unreadable = 0;
+};
+
+// Where cards given whole can be cut in two pieces that read apart exactly as they read in
+// one: the start of the first line at or after `from` that is "BEGIN:VCARD", that the line
+// before cannot carry on (no soft line break, not too long to keep) and that the line after
+// does not fold. -1 when there is none.
+qsizetype cardBoundary(QByteArrayView bytes, qsizetype from);
+
+// The cards of one piece, read on the calling thread.
+CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink);
+
+// Reads the bytes before `cut` on the calling thread and the rest beside it on the other
+// processor (a SideThread), or all of them on the calling thread when cut is not inside them.
+// `prepare` makes each contact into what `take` wants on the thread that read it, so it must
+// be safe on two threads at once; take gets them in the order of the file, always on the
+// calling thread.
+template <typename Prepare, typename Take>
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const Prepare& prepare,
+                           const Take& take) {
+  const VCardReader::Sink now = [&](Contact&& c) { take(prepare(std::move(c))); };
+  if (cut <= 0 || cut >= bytes.size()) return readVCardPiece(bytes, now);
+  // What the later piece gives waits for the earlier one, in pages of its own: grown in the
+  // heap, megabytes of it would be fresh small pages.
+  using Prepared = std::invoke_result_t<const Prepare&, Contact&&>;
+  std::vector<Prepared, PageAllocator<Prepared>> later;
+  later.reserve(static_cast<size_t>((bytes.size() - cut) / 256));
+  CardCounts laterCounts;
+  SideThread side([&] {
+    laterCounts = readVCardPiece(bytes.sliced(cut),
+                                 [&](Contact&& c) { later.push_back(prepare(std::move(c))); });
+  });
+  CardCounts counts = readVCardPiece(bytes.first(cut), now);
+  side.join();
+  for (Prepared& p : later) take(std::move(p));
+  counts.cards += laterCounts.cards;
+  counts.unreadable += laterCounts.unreadable;
+  return counts;
+}
+// The contacts handed over as they are read.
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
+
+// Cards given whole; more than kSplitBytes of them are read on two processors, cut at the
+// card boundary nearest their middle (splitPoint: -1 for one piece).
+constexpr qsizetype kSplitBytes = 256 * 1024;
+qsizetype splitPoint(QByteArrayView bytes);
+CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink);
+template <typename Prepare, typename Take>
+CardCounts readVCardsWhole(QByteArrayView bytes, const Prepare& prepare, const Take& take) {
+  return readVCardsInTwo(bytes, splitPoint(bytes), prepare, take);
+}
 
 // The contact one card's properties give (its lines unfolded, without BEGIN and END).
 // Empty when nothing in it could be read.

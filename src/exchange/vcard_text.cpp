@@ -58,10 +58,12 @@ QByteArray decodeQuotedPrintable(QByteArrayView bytes) {
 }
 
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
-  if (charset.isEmpty() || namedAs(charset, {"US-ASCII", "ASCII"})) {
-    return isValidUtf8(bytes) ? fromUtf8(bytes) : decodeCp1252(bytes);
+  const bool unnamed = charset.isEmpty() || namedAs(charset, {"US-ASCII", "ASCII"});
+  if (unnamed || namedAs(charset, {"UTF-8", "UTF8"})) {
+    // Most values are plain ASCII, which needs no decoder.
+    if (QtPrivate::isAscii(QLatin1StringView(bytes))) return QString::fromLatin1(bytes);
+    return !unnamed || isValidUtf8(bytes) ? fromUtf8(bytes) : decodeCp1252(bytes);
   }
-  if (namedAs(charset, {"UTF-8", "UTF8"})) return fromUtf8(bytes);
   if (namedAs(charset, {"ISO-8859-1", "ISO8859-1", "LATIN1", "WINDOWS-1252", "CP1252"})) {
     return decodeCp1252(bytes);
   }
@@ -73,25 +75,27 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
 
 QString unescapeText(QStringView text) {
   if (!text.contains(u'\\')) return text.toString();
-  QString out;
-  out.reserve(text.size());
+  // Never longer than the text: written through a pointer into room made once.
+  QString out(text.size(), Qt::Uninitialized);
+  QChar* dst = out.data();
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
     if (c != u'\\' || i + 1 == text.size()) {
-      out += c;
+      *dst++ = c;
       continue;
     }
     const QChar next = text[i + 1];
     if (next == u'n' || next == u'N') {
-      out += QLatin1Char('\n');
+      *dst++ = QLatin1Char('\n');
     } else if (next == u'\\' || next == u',' || next == u';' || next == u':') {
-      out += next;
+      *dst++ = next;
     } else {
-      out += c;
+      *dst++ = c;
       continue;
     }
     ++i;
   }
+  out.truncate(dst - out.constData());
   return out;
 }
 
@@ -101,17 +105,26 @@ QString unescapeText(QString&& text) {
 }
 
 QStringList splitStructured(QStringView text) {
+  // An address has seven parts, a name five; most parts hold no escape, or nothing at all.
   QStringList parts;
+  parts.reserve(7);
   qsizetype start = 0;
+  bool escaped = false;
+  const auto cut = [&](qsizetype end) {
+    const QStringView part = text.sliced(start, end - start);
+    parts.append(escaped ? unescapeText(part) : part.toString());
+    start = end + 1;
+    escaped = false;
+  };
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (text[i] == u'\\') {
+      escaped = true;
       ++i;
     } else if (text[i] == u';') {
-      parts.append(unescapeText(text.sliced(start, i - start)));
-      start = i + 1;
+      cut(i);
     }
   }
-  parts.append(unescapeText(text.sliced(start)));
+  cut(text.size());
   return parts;
 }
 

@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "exchange/contact.h"
+
+class QCryptographicHash;
 
 namespace tavelin::exchange {
 
@@ -21,17 +24,18 @@ inline constexpr char kPhoneSlotParameter[] = "X-TAVELIN-PHONE";
 // list order.
 class VCardWriter {
  public:
-  explicit VCardWriter(VCardVersion version) : version_(version) {}
+  explicit VCardWriter(VCardVersion version);
+  ~VCardWriter();
   // Appends the record's card; a record without a word in any field has none.
   void write(QByteArray& out, const FieldViews& fields);
 
  private:
-  void property(QByteArray& out, const char* head, QStringView value);
-  void endLine(QByteArray& out);
+  class Card;
 
   VCardVersion version_;
   QHash<QStringView, int> namesSeen_;  // views into the records, which outlive the writer's use
-  QByteArray line_;                    // the property being written, before it is folded
+  QByteArray folding_;                 // a property too long for one line, being folded
+  std::unique_ptr<QCryptographicHash> sha1_;  // made once: every card has a name-based UID
 };
 
 QByteArray writeVCards(const std::vector<FieldTexts>& records, VCardVersion version);

@@ -17,20 +17,16 @@ QStringView trimBlanks(QStringView text) {
 }
 
 QString BuildLineFromFields(const FieldTexts& typed) {
-  // One allocation for the line: imports build thousands of them.
-  qsizetype size = 3 * kFieldCount;
+  // One allocation for the line, written through a pointer: imports build thousands of them.
+  qsizetype size = 3 * kFieldCount - 1;
   for (const QString& text : typed) size += text.size();
-  QString line;
-  line.reserve(size);
+  QString line(size, Qt::Uninitialized);
+  QChar* dst = line.data();
   for (int k = 0; k < kFieldCount; ++k) {
-    if (k > 0) line += QLatin1Char(',');
-    line += QLatin1Char('"');
-    const qsizetype start = line.size();
-    line += typed[k];
-    for (qsizetype i = start; i < line.size(); ++i) {
-      if (line[i] == u'"') line[i] = u'\'';
-    }
-    line += QLatin1Char('"');
+    if (k > 0) *dst++ = u',';
+    *dst++ = u'"';
+    for (const QChar c : typed[k]) *dst++ = c == u'"' ? QChar(u'\'') : c;
+    *dst++ = u'"';
   }
   return line;
 }

@@ -3,10 +3,12 @@
 // record limit, and the round trip from one address book to an empty one.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include "exchange/contact_files.h"
 #include "exchange/exchange_actions.h"
+#include "exchange/vcard_reader.h"
 #include "exchange/vcard_writer.h"
 #include "platform/fake/fake_platform.h"
 #include "record_store/paths.h"
@@ -111,6 +113,37 @@ class ContactFilesTest : public QObject {
                          "be read."});
     QCOMPARE(readFile(kDataFileName), before);
     QCOMPARE(f.view.shownLines.size(), 1);
+  }
+
+  void importBig_data() {
+    QTest::addColumn<int>("fillers");
+    QTest::newRow("a few cards, read a chunk at a time") << 10;
+    QTest::newRow("cards enough to be read on two threads") << 3000;
+  }
+
+  void importBig() {
+    // Known contacts and broken cards on either side of the middle count the same.
+    QFETCH(int, fillers);
+    Fixture f;
+    writeFile(kDataFileName, fileOf({line("Ann", "1")}));
+    f.store.SortFile();
+    QByteArray cards = card("FN:Bob\r\nTEL:2\r\n") + card("VERSION:3.0\r\n");
+    for (int i = 0; i < fillers; ++i) {
+      cards +=
+          card("FN:Filler " + QByteArray::number(i) + "\r\nNOTE:" + QByteArray(60, 'n') + "\r\n");
+    }
+    writeFile("in.vcf", cards + card("FN:Ann\r\nTEL:1\r\n") + card("FN:Bob\r\nTEL:2\r\n") +
+                            "BEGIN:VCARD\r\nFN:never ended\r\n");
+    QCOMPARE(fillers > 10, QFileInfo("in.vcf").size() > kSplitBytes);
+    const ImportResult result = importContacts(f.store, "in.vcf");
+    QVERIFY(!result.failure);
+    QCOMPARE(result.imported, fillers + 1);
+    QCOMPARE(result.known, 2);
+    QCOMPARE(result.unreadable, 2);
+    QCOMPARE(result.firstLine, line("Bob", "2"));
+    const QStringList names = f.names();
+    QCOMPARE(names.size(), fillers + 2);
+    QVERIFY(names.contains(QStringLiteral("Filler %1").arg(fillers - 1)));
   }
 
   void refused_data() {

@@ -1,6 +1,7 @@
 // The vCard and CSV writers: the bytes of a card, folding, stable UIDs, and the round trip
 // of records through each format and back.
 #include <QTest>
+#include <QUuid>
 
 #include "exchange/csv_reader.h"
 #include "exchange/csv_writer.h"
@@ -18,6 +19,13 @@ namespace {
 FieldTexts record(std::initializer_list<std::pair<int, QString>> values) {
   FieldTexts f;
   for (const auto& [k, v] : values) f[k] = v;
+  return f;
+}
+
+// Every field full, of a character that takes three bytes: the most a card can hold.
+FieldTexts fullest() {
+  FieldTexts f;
+  f.fill(QString(kFieldWidth, u'€'));
   return f;
 }
 
@@ -59,6 +67,7 @@ std::vector<FieldTexts> awkwardRecords() {
       record({{4, "no name, a phone"}}),
       record({{0, "tel:+1 555"}, {4, "tel:+1 555;ext=5"}}),
       record({{0, "Caret ^ and 'quote'"}, {1, "a^n"}, {2, "b^^"}, {3, "c^'"}}),
+      fullest(),
   };
 }
 
@@ -143,6 +152,31 @@ class ExchangeWritersTest : public QObject {
     QVERIFY(contactUid(u"Same Name", 1) != contactUid(u"Same Name", 2));
     QVERIFY(contactUid(u"Same Name", 1) != contactUid(u"Same Nam", 1));
     QCOMPARE(first.count("UID:"), qsizetype(awkwardRecords().size()));
+  }
+
+  void uidsStayTheSame_data() {
+    // Written by earlier exports: a new one must give each record the same UID again.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<QString>("uid");
+    QTest::newRow("first") << "Ada King Lovelace" << 1
+                           << "urn:uuid:5773b114-a7ac-556c-be4c-84b4be33f505";
+    QTest::newRow("second of the name")
+        << "Ada King Lovelace" << 2 << "urn:uuid:ce99236b-81e1-5cb1-997e-2571b2d467e3";
+    QTest::newRow("beyond Latin-1")
+        << QString::fromUtf8("Zoë 😀 Kruse") << 1 << "urn:uuid:4dfeb98b-b6b5-537b-a920-4ee37b334f70";
+    QTest::newRow("no name") << "" << 3 << "urn:uuid:45f9cdf6-1acb-5de7-a1ba-0a0a14a088ba";
+  }
+
+  void uidsStayTheSame() {
+    QFETCH(QString, name);
+    QFETCH(int, occurrence);
+    QFETCH(QString, uid);
+    QCOMPARE(contactUid(name, occurrence), uid);
+    // RFC 4122's name-based UUID, as Qt makes it.
+    const QUuid ns(QStringLiteral("{6a1f1c52-3c1e-4f55-9d0b-7a5e2c0d8e41}"));
+    const QString key = occurrence > 1 ? name + u'#' + QString::number(occurrence) : name;
+    QCOMPARE(u"urn:uuid:" + QUuid::createUuidV5(ns, key).toString(QUuid::WithoutBraces), uid);
   }
 
   void roundTrip_data() {

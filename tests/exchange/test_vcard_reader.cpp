@@ -167,6 +167,19 @@ class VCardReaderTest : public QObject {
     QTest::newRow("broken quoted-printable stays as it stands")
         << card("FN;ENCODING=QUOTED-PRINTABLE:A=ZZ=4\r\n") << Fields{{0, "A=ZZ=4"}}
         << QStringList();
+    QTest::newRow("no address: the first printed label that is not empty")
+        << card("FN:Lb\r\nLABEL:\r\nLABEL:Street 1\\nTown\\n\\nRegion\\nLand\r\nLABEL:Other\r\n")
+        << Fields{{0, "Lb"}, {1, "Street 1"}, {2, "Town"}, {3, "Region, Land"}} << QStringList();
+    QTest::newRow("quoted-printable named in any case; in a quoted parameter it is text")
+        << card(
+               "VERSION:4.0\r\nFN:Qp\r\nNOTE;encoding=quoted-printable:x=\r\ny\r\n"
+               "ADR;LABEL=\"ENCODING=QUOTED-PRINTABLE\":;;a=\r\nTEL:1\r\n")
+        << Fields{{0, "Qp"}, {1, "a="}, {4, "1"}, {10, "xy"}} << QStringList();
+    QTest::newRow("a note's blank lines keep places before its text, none after it")
+        << card(
+               "FN:Nb\r\nNOTE;ENCODING=QUOTED-PRINTABLE:=0Ab=0D=0A=0A =0D\r\nNOTE:\\n \r\n"
+               "NOTE:c\r\n")
+        << Fields{{0, "Nb"}, {11, "b"}, {12, "c"}} << QStringList();
     QTest::newRow("quotes become apostrophes, tabs blanks")
         << card("FN:Say \"Hi\"\r\nNOTE:a\tb\r\n") << Fields{{0, "Say 'Hi'"}, {10, "a b"}}
         << QStringList();
@@ -234,6 +247,35 @@ class VCardReaderTest : public QObject {
       QCOMPARE(read.unreadable, unreadable);
       QCOMPARE(read.anyCard, anyCard);
     }
+  }
+
+  void fieldTexts_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    // Each character a field cannot hold, at each place of a word of four and of the rest.
+    const QString plain = QStringLiteral("abcdefghi");
+    for (const char16_t c : {u'\t', u'\x01', u'\x7F', u'"'}) {
+      for (qsizetype at = 0; at < plain.size(); ++at) {
+        QString value = plain;
+        value[at] = QChar(c);
+        QString expected = plain;
+        expected[at] = c == u'"' ? QChar(u'\'') : QChar(u' ');
+        QTest::addRow("U+%04X at %d", unsigned(c), int(at)) << value << expected.trimmed();
+      }
+    }
+    // Units whose low bits are those of a quote, a control character or DEL are no such.
+    QTest::newRow("look-alikes beyond ASCII")
+        << QString::fromUtf16(u"\u8022\uFF02\u807F\u0120\u8001 \U0001F600 x")
+        << QString::fromUtf16(u"\u8022\uFF02\u807F\u0120\u8001 \U0001F600 x");
+    QTest::newRow("blanks around, lines apart") << "  one\n\n two  \r\n"
+                                                << "one, two";
+  }
+
+  void fieldTexts() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(fieldText(value), expected);
+    QCOMPARE(fieldText(QStringView(value)), expected);
   }
 };
 
