@@ -36,7 +36,6 @@ class SyncEngineTest : public QObject {
   void changedBetweenFetchAndPut_data();
   void changedBetweenFetchAndPut();
   void uidTakenMeanwhile();
-  void invalidSyncToken();
   void twoCopiesOnOneFile();
   void firstSyncOfTwoFullBooks();
 
@@ -360,25 +359,6 @@ void SyncEngineTest::uidTakenMeanwhile() {
   QVERIFY(there.begin()->first.endsWith(u"/elsewhere.vcf"_qs));
   QCOMPARE(f->localCount(), 1);
   QCOMPARE(f->sync().summary, SyncSummary{});
-}
-
-void SyncEngineTest::invalidSyncToken() {
-  auto f = fixture();
-  QVERIFY(f);
-  f->add(person(u"Ann Lee"_qs));
-  QVERIFY(f->sync().succeeded);
-  SyncState state = readSyncState(syncStatePath(kDataFileName)).state;
-  if (state.syncToken.isEmpty()) QSKIP("this server offers no sync token");
-  state.syncToken = u"http://radicale.org/ns/sync/0000000000000000"_qs;
-  QVERIFY(!writeSyncState(syncStatePath(kDataFileName), state));
-  QVERIFY(f->putThere(u"bo"_qs, newCard(person(u"Bo Ek"_qs), u"bo"_qs)));
-
-  const SyncOutcome o = f->sync();
-  QVERIFY2(o.succeeded, qPrintable(o.error));
-  QCOMPARE(o.summary, (SyncSummary{1, 0, 0, 0, 0, 0, 0}));
-  QCOMPARE(f->remote().size(), 2u);
-  QCOMPARE(f->localCount(), 2);
-  QVERIFY(readSyncState(syncStatePath(kDataFileName)).state.syncToken != state.syncToken);
 }
 
 void SyncEngineTest::twoCopiesOnOneFile() {

@@ -20,30 +20,9 @@ Q_DECLARE_METATYPE(DavOutcome)
 
 namespace {
 
-QByteArray multistatus(const QByteArray& inner, const QByteArray& token = {}) {
-  return "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" "
-         "xmlns:c=\"urn:ietf:params:xml:ns:carddav\">" +
-         inner + (token.isEmpty() ? QByteArray() : "<d:sync-token>" + token + "</d:sync-token>") +
-         "</d:multistatus>";
-}
-
-QByteArray member(const QByteArray& href, const QByteArray& etag, const QByteArray& card = {}) {
-  return "<d:response><d:href>" + href + "</d:href><d:propstat><d:prop><d:getetag>" + etag +
-         "</d:getetag>" +
-         (card.isEmpty() ? QByteArray() : "<c:address-data>" + card + "</c:address-data>") +
-         "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
-}
-
 QByteArray gone(const QByteArray& href) {
   return "<d:response><d:href>" + href +
          "</d:href><d:status>HTTP/1.1 404 Not Found</d:status></d:response>";
-}
-
-Answer answer(const QByteArray& status, const QByteArray& body = {}) {
-  Answer a;
-  a.status = status;
-  a.body = body;
-  return a;
 }
 
 FieldTexts named(const QString& name) {

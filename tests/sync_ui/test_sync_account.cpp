@@ -104,23 +104,21 @@ class TestSyncAccount : public QObject {
     QTest::addColumn<QString>("url");
     QTest::addColumn<bool>("needsConsent");
     QTest::addColumn<QString>("account");
-    QTest::newRow("address only") << "dav.example.org"
-                                  << "https://dav.example.org" << false << "ann@dav.example.org";
-    QTest::newRow("https with port")
-        << "https://dav.example.org:8443/ann/"
-        << "https://dav.example.org:8443/ann/" << false << "ann@dav.example.org:8443";
-    QTest::newRow("http to another machine")
-        << "http://nas.home:5232/"
-        << "http://nas.home:5232/" << true << "ann@nas.home:5232";
-    QTest::newRow("http to loopback") << "http://127.0.0.1:5232/"
-                                      << "http://127.0.0.1:5232/" << false << "ann@127.0.0.1:5232";
-    QTest::newRow("http to localhost") << "http://LOCALHOST/"
-                                       << "http://localhost/" << false << "ann@localhost";
-    QTest::newRow("http to IPv6 loopback") << "http://[::1]:5232/"
-                                           << "http://[::1]:5232/" << false << "ann@::1:5232";
-    QTest::newRow("http to a private address")
-        << "http://192.168.1.2/"
-        << "http://192.168.1.2/" << true << "ann@192.168.1.2";
+    const auto row = [](const char* name, const char* typed, const char* url, bool consent,
+                        const char* account) {
+      QTest::newRow(name) << QString(typed) << QString(url) << consent << QString(account);
+    };
+    row("address only", "dav.example.org", "https://dav.example.org", false, "ann@dav.example.org");
+    row("https with port", "https://dav.example.org:8443/ann/", "https://dav.example.org:8443/ann/",
+        false, "ann@dav.example.org:8443");
+    row("http to another machine", "http://nas.home:5232/", "http://nas.home:5232/", true,
+        "ann@nas.home:5232");
+    row("http to loopback", "http://127.0.0.1:5232/", "http://127.0.0.1:5232/", false,
+        "ann@127.0.0.1:5232");
+    row("http to localhost", "http://LOCALHOST/", "http://localhost/", false, "ann@localhost");
+    row("http to IPv6 loopback", "http://[::1]:5232/", "http://[::1]:5232/", false, "ann@::1:5232");
+    row("http to a private address", "http://192.168.1.2/", "http://192.168.1.2/", true,
+        "ann@192.168.1.2");
   }
   void serverAndConsent() {
     QFETCH(QString, typed);
@@ -149,7 +147,6 @@ class TestSyncAccount : public QObject {
     QTest::newRow("604: anyone may read") << 0604 << false;
     QTest::newRow("620: the group may write") << 0620 << false;
     QTest::newRow("602: anyone may write") << 0602 << false;
-    QTest::newRow("644") << 0644 << false;
     QTest::newRow("200: not even the owner may read") << 0200 << false;
   }
   void passwordFileModes() {

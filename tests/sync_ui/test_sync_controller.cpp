@@ -138,17 +138,6 @@ class TestSyncController : public QObject {
     QCOMPARE(rig.runners.made.size(), size_t(2));
   }
 
-  void progressInTheStatus() {
-    Rig rig;
-    QSignalSpy changed(&rig.controller, &SyncController::statusChanged);
-    rig.controller.syncNow();
-    rig.runners.last()->report(1200, 15000);
-    QCOMPARE(rig.controller.status(), QStringLiteral("Synchronising 1200/15000"));
-    rig.end(test::succeeded());
-    QCOMPARE(rig.controller.status(), QString());
-    QCOMPARE(changed.last().at(0).toString(), QString());
-  }
-
   void quietUnlessNeeded_data() {
     QTest::addColumn<sync::SyncOutcome>("outcome");
     QTest::addColumn<QString>("told");  // a text the one message holds; empty: none
@@ -286,17 +275,15 @@ class TestSyncController : public QObject {
   // An edit in progress keeps its fields; the list follows once it is over.
   void theReloadWaitsForTheEdit_data() {
     QTest::addColumn<bool>("adding");
-    QTest::addColumn<bool>("cancelShown");
-    QTest::newRow("editing") << false << true;
-    QTest::newRow("adding") << true << true;
+    QTest::newRow("editing") << false;
+    QTest::newRow("adding") << true;
   }
   void theReloadWaitsForTheEdit() {
     QFETCH(bool, adding);
-    QFETCH(bool, cancelShown);
     Rig rig;
     rig.view.editing = !adding;
     rig.view.adding = adding;
-    rig.view.cancelShown = cancelShown;
+    rig.view.cancelShown = true;
     rig.controller.syncNow();
     SyncSummary fetched;
     fetched.changedHere = 1;
