@@ -432,6 +432,19 @@ void mergePhones(const Card& card, const Sources& s, const FieldTexts& before,
   }
 }
 
+// A field that one property gives (the first e-mail address, the first web address): that
+// property rewritten, taken out when the field was emptied, or added when there was none.
+void mergeSingle(const Card& card, int at, const QString& text, const char* head, Merger& merger) {
+  const QByteArray value = escaped(text);
+  if (at >= 0 && text.isEmpty()) {
+    merger.remove(at);
+  } else if (at >= 0) {
+    merger.replace(at, rewritten(card.properties[size_t(at)], value));
+  } else if (!text.isEmpty()) {
+    merger.insert(fresh(head, value));
+  }
+}
+
 void mergeNotes(const Card& card, const Sources& s, const FieldTexts& after, Merger& merger) {
   QStringList lines;
   for (int i : s.notes) lines += noteLines(card.properties[size_t(i)]);
@@ -505,25 +518,9 @@ QByteArray merged(QByteArrayView bytes, const Card& card, const FieldTexts& befo
     mergePhones(card, s, before, after, merger, slotted);
   }
   if (before[kEmail] != after[kEmail]) {
-    const QByteArray value = escaped(after[kEmail]);
-    if (s.email >= 0 && after[kEmail].isEmpty()) {
-      merger.remove(s.email);
-    } else if (s.email >= 0) {
-      merger.replace(s.email, rewritten(card.properties[size_t(s.email)], value));
-    } else if (!after[kEmail].isEmpty()) {
-      merger.insert(fresh(card.v4 ? "EMAIL" : "EMAIL;TYPE=INTERNET", value));
-    }
+    mergeSingle(card, s.email, after[kEmail], card.v4 ? "EMAIL" : "EMAIL;TYPE=INTERNET", merger);
   }
-  if (before[kWeb] != after[kWeb]) {
-    const QByteArray value = escaped(after[kWeb]);
-    if (s.web >= 0 && after[kWeb].isEmpty()) {
-      merger.remove(s.web);
-    } else if (s.web >= 0) {
-      merger.replace(s.web, rewritten(card.properties[size_t(s.web)], value));
-    } else if (!after[kWeb].isEmpty()) {
-      merger.insert(fresh("URL", value));
-    }
-  }
+  if (before[kWeb] != after[kWeb]) mergeSingle(card, s.web, after[kWeb], "URL", merger);
   if (changed(before, after, kNotes2, kNoteLines)) mergeNotes(card, s, after, merger);
 
   if (!uid.isEmpty()) {
