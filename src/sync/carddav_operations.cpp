@@ -38,6 +38,17 @@ DavResult unreadable(const QUrl& url, const QString& why) {
   return result;
 }
 
+// The multistatus an answer holds. failure is the request's own when it failed, or says why
+// the body could not be read; it is Ok when found can be used.
+Multistatus multistatusOf(const CardDavClient::Response& response, const QUrl& base,
+                          const XmlLimits& limits, DavResult& failure) {
+  failure = response.result;
+  if (!failure.ok()) return {};
+  Multistatus found = parseMultistatus(response.body, base, response.url, limits);
+  if (!found.error.isEmpty()) failure = unreadable(response.url, found.error);
+  return found;
+}
+
 bool isCollectionItself(const QUrl& collection, const QString& href) {
   const QString own = collection.path(QUrl::FullyEncoded);
   return href == own || href == own.chopped(1);
@@ -70,10 +81,9 @@ void CardDavClient::discoverPrincipal(const QUrl& url, bool wellKnown,
                           outcome == DavOutcome::BadResponse)) {
           return discoverPrincipal(serverRoot(), false, std::move(done));
         }
-        if (!response.result.ok()) return done({response.result, {}});
-        const Multistatus found =
-            parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-        if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+        DavResult failed;
+        const Multistatus found = multistatusOf(response, serverRoot(), limits_.xml, failed);
+        if (!failed.ok()) return done({failed, {}});
         QString principal;
         QString home;
         bool isAddressBook = false;
@@ -105,10 +115,9 @@ void CardDavClient::discoverHome(const QUrl& principal, std::function<void(Disco
       xmlRequest("PROPFIND", principal, "0", propfindBody({}, davProps({"addressbook-home-set"})),
                  limits_.maxOtherBytes),
       [this, done = std::move(done)](Response response) {
-        if (!response.result.ok()) return done({response.result, {}});
-        const Multistatus found =
-            parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-        if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+        DavResult failed;
+        const Multistatus found = multistatusOf(response, serverRoot(), limits_.xml, failed);
+        if (!failed.ok()) return done({failed, {}});
         for (const DavResponse& r : found.responses) {
           if (r.addressbookHomeSet.isEmpty()) continue;
           const std::optional<QString> path =
@@ -124,10 +133,9 @@ void CardDavClient::listHome(const QUrl& home, std::function<void(Discovery)> do
                   propfindBody(davProps({"resourcetype", "displayname"}), {}),
                   limits_.maxOtherBytes),
        [this, done = std::move(done)](Response response) {
-         if (!response.result.ok()) return done({response.result, {}});
-         const Multistatus found =
-             parseMultistatus(response.body, serverRoot(), response.url, limits_.xml);
-         if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+         DavResult failed;
+         const Multistatus found = multistatusOf(response, serverRoot(), limits_.xml, failed);
+         if (!failed.ok()) return done({failed, {}});
          Discovery discovery;
          for (const DavResponse& r : found.responses) {
            if (!r.isAddressBook) continue;
@@ -146,14 +154,8 @@ void CardDavClient::probeCollection(std::function<void(CollectionInfo)> done) {
            limits_.maxOtherBytes),
        [this, done = std::move(done)](Response response) {
          CollectionInfo info;
-         info.result = response.result;
-         if (!response.result.ok()) return done(std::move(info));
-         const Multistatus found =
-             parseMultistatus(response.body, collection_, response.url, limits_.xml);
-         if (!found.error.isEmpty()) {
-           info.result = unreadable(response.url, found.error);
-           return done(std::move(info));
-         }
+         const Multistatus found = multistatusOf(response, collection_, limits_.xml, info.result);
+         if (!info.result.ok()) return done(std::move(info));
          for (const DavResponse& r : found.responses) {
            if (!isCollectionItself(collection_, r.href)) continue;
            info.isAddressBook = r.isAddressBook;
@@ -169,12 +171,9 @@ void CardDavClient::syncCollection(const QString& token, std::function<void(Sync
   send(xmlRequest("REPORT", collection_, "0", syncCollectionBody(token), limits_.maxOtherBytes),
        [this, done = std::move(done)](Response response) {
          SyncChanges changes;
-         changes.result = response.result;
-         if (!response.result.ok()) return done(std::move(changes));
          const Multistatus found =
-             parseMultistatus(response.body, collection_, response.url, limits_.xml);
-         if (!found.error.isEmpty())
-           return done({unreadable(response.url, found.error), {}, {}, {}});
+             multistatusOf(response, collection_, limits_.xml, changes.result);
+         if (!changes.result.ok()) return done(std::move(changes));
          if (found.syncToken.isEmpty()) {
            return done({unreadable(response.url, QStringLiteral("no sync token")), {}, {}, {}});
          }
@@ -200,11 +199,9 @@ void CardDavClient::listEtags(std::function<void(EtagListing)> done) {
                   propfindBody(davProps({"getetag", "resourcetype"}), {}), limits_.maxOtherBytes),
        [this, done = std::move(done)](Response response) {
          EtagListing listing;
-         listing.result = response.result;
-         if (!response.result.ok()) return done(std::move(listing));
          const Multistatus found =
-             parseMultistatus(response.body, collection_, response.url, limits_.xml);
-         if (!found.error.isEmpty()) return done({unreadable(response.url, found.error), {}});
+             multistatusOf(response, collection_, limits_.xml, listing.result);
+         if (!listing.result.ok()) return done(std::move(listing));
          for (const DavResponse& r : found.responses) {
            if (isCollectionItself(collection_, r.href) || r.isCollection || r.etag.isEmpty())
              continue;
@@ -242,10 +239,9 @@ void CardDavClient::multigetFrom(std::shared_ptr<QStringList> hrefs, qsizetype f
   send(xmlRequest("REPORT", collection_, "1", multigetBody(batch), limits_.maxMultigetBytes),
        [this, hrefs, from, batch, onBatch = std::move(onBatch),
         done = std::move(done)](Response response) mutable {
-         if (!response.result.ok()) return done(response.result);
-         const Multistatus found =
-             parseMultistatus(response.body, collection_, response.url, limits_.xml);
-         if (!found.error.isEmpty()) return done(unreadable(response.url, found.error));
+         DavResult failed;
+         const Multistatus found = multistatusOf(response, collection_, limits_.xml, failed);
+         if (!failed.ok()) return done(failed);
          CardBatch cards;
          QSet<QString> asked(batch.begin(), batch.end());
          for (const DavResponse& r : found.responses) {
