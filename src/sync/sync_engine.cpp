@@ -72,7 +72,7 @@ void SyncEngine::start() {
   running_ = true;
   state_ = {};
   token_.clear();
-  keepToken_ = triedListing_ = stopping_ = sentAny_ = false;
+  keepToken_ = triedListing_ = stopping_ = sentNew_ = false;
   rounds_ = done_ = total_ = inFlight_ = sinceSave_ = 0;
   changed_.clear();
   removed_.clear();

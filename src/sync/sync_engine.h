@@ -116,7 +116,7 @@ class SyncEngine : public SyncRunner {
   int inFlight_ = 0;
   int sinceSave_ = 0;
   bool stopping_ = false;
-  bool sentAny_ = false;
+  bool sentNew_ = false;
   std::optional<DavResult> failure_;
   QHash<QString, int> attempts_;
   ChangeSet followUps_;           // local changes the server's answers called for

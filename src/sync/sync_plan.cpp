@@ -119,10 +119,10 @@ void Planner::decide(const SyncedContact& old, int local) {
   const FetchedCard* card = fetched_.value(old.href);
   // A card not yet uploaded cannot have been removed there.
   const bool removed = in_.removed.contains(old.href) && !old.etag.isEmpty() && !card;
-  const std::optional<FieldTexts> base = cardFields(old.card);
   std::optional<FieldTexts> server = card ? cardFields(card->card) : std::nullopt;
   if (card && !server) card = nullptr;  // a card we cannot read is left as it was
-  const bool changedThere = card && server != base;
+  // The card as it was is read only beside a card fetched now: most contacts have none.
+  const bool changedThere = card && server != cardFields(old.card);
 
   if (local < 0) {
     // Deleted here (or pending removal from a sync that stopped).

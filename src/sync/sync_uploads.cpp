@@ -77,8 +77,8 @@ void SyncEngine::sendNext() {
     sendOne(href);
   }
   if (inFlight_ > 0) return;
-  if (!stopping_ && sentAny_ && !state_.syncToken.isEmpty()) {
-    sentAny_ = false;
+  if (!stopping_ && sentNew_ && !state_.syncToken.isEmpty()) {
+    sentNew_ = false;
     return takeTokenAfterSending();
   }
   // What was done is kept, also when the sync stopped: the next goes on from there.
@@ -89,9 +89,11 @@ void SyncEngine::sendNext() {
 }
 
 void SyncEngine::takeTokenAfterSending() {
-  // The token from before our own cards went up would show them to the next sync, and some
-  // servers leave out of it a card added and deleted since. When the changes since then are
-  // all ours, the next sync starts after them.
+  // Some servers leave out of the changes since a token a card added and deleted after it:
+  // a card we added, then deleted there, would never be seen gone. When the changes since
+  // the token are all ours, the next sync starts after our new cards. Edits and deletions
+  // of cards the token already knew need no such step: the next sync sees them come back
+  // with the ETags we hold, and skips them.
   client_.syncCollection(state_.syncToken, guarded([this](SyncChanges changes) {
                            bool ours = changes.result.ok() && !changes.truncated &&
                                        !changes.token.isEmpty();
@@ -110,10 +112,10 @@ void SyncEngine::sendOne(const QString& href) {
   const SyncedContact* contact = state_.findHref(href);
   if (!contact || contact->pending == Pending::None) return;
   ++inFlight_;
-  sentAny_ = true;
   if (contact->pending == Pending::Removal) {
     sendRemoval(*contact);
   } else if (contact->etag.isEmpty()) {
+    sentNew_ = true;
     sendNew(*contact);
   } else {
     sendChanged(*contact);

@@ -129,6 +129,15 @@ void SyncEngineTest::changesHere() {
   QCOMPARE(there.at(u"Bo Ek"_qs)[4], u"222"_qs);
   QVERIFY(there.count(u"Di Fox"_qs));
   QVERIFY(!QFile::exists(changeJournalPath(kDataFileName)));
+
+  // Deleted there after our edit and after our upload: both are seen gone.
+  QVERIFY(f->removeThere(f->remoteNamed(u"Bo Ek"_qs)));
+  QVERIFY(f->removeThere(f->remoteNamed(u"Di Fox"_qs)));
+  const SyncOutcome gone = f->sync();
+  QVERIFY2(gone.succeeded, qPrintable(gone.error));
+  QCOMPARE(gone.summary, (SyncSummary{0, 0, 2, 0, 0, 0, 0}));
+  QCOMPARE(f->localCount(), 1);
+  QCOMPARE(f->sync().summary, SyncSummary{});
 }
 
 void SyncEngineTest::changesThere() {
