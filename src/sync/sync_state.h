@@ -43,8 +43,10 @@ struct SyncState {
 // The state file beside a data file: every copy on that data file shares it.
 QString syncStatePath(const QString& dataFile);
 
-// Reads the file's text; damaged or foreign parts are left out (an entry without href or UID,
-// a second entry for one href), never trusted. Nothing readable yields an empty state.
+// Reads the file (CBOR, or the JSON of the first version); damaged or foreign entries are
+// left out (one without href or UID, a second one for an href), never trusted. A file cut
+// short or otherwise unreadable yields an empty state, which the next sync rebuilds by
+// matching, never a part of one.
 SyncState parseSyncState(QByteArrayView bytes);
 QByteArray formatSyncState(const SyncState& state);
 

@@ -1,5 +1,6 @@
 // The sync state file: what is written reads back the same, damage is left out rather than
 // trusted, and the write replaces the file whole or not at all.
+#include <QCborStreamWriter>
 #include <QDir>
 #include <QTest>
 
@@ -23,6 +24,42 @@ SyncState sample() {
   return state;
 }
 
+// A state file as a write of ours lays it out, with the parts a test wants to spoil.
+struct CborEntry {
+  QVariant uid = QStringLiteral("u");
+  QString href = QStringLiteral("/b/u.vcf");
+  QByteArray etag = "\"1\"";
+  quint64 pending = 0;
+  quint64 fields = 6;
+};
+QByteArray cborFile(const std::vector<CborEntry>& entries, quint64 version = 2) {
+  QByteArray bytes;
+  QCborStreamWriter out(&bytes);
+  out.append(QCborTag(55799));
+  out.startArray(4);
+  out.append(version);
+  out.append(QStringLiteral("https://h/b/"));
+  out.append(QStringLiteral("t"));
+  out.startArray(entries.size());
+  for (const CborEntry& entry : entries) {
+    out.startArray(entry.fields);
+    if (entry.uid.typeId() == QMetaType::QString) {
+      out.append(entry.uid.toString());
+    } else {
+      out.append(entry.uid.toInt());
+    }
+    out.append(entry.href);
+    out.append(entry.etag);
+    out.append(QByteArray("BEGIN"));
+    out.append(QStringLiteral("\"U\""));
+    if (entry.fields == 6) out.append(entry.pending);
+    out.endArray();
+  }
+  out.endArray();
+  out.endArray();
+  return bytes;
+}
+
 }  // namespace
 
 class SyncStateTest : public QObject {
@@ -33,6 +70,7 @@ class SyncStateTest : public QObject {
   void contactsByHref();
   void damaged_data();
   void damaged();
+  void truncatedAnywhere();
   void fileOnDisk();
 };
 
@@ -85,6 +123,16 @@ void SyncStateTest::damaged_data() {
       << file(good + "," + QByteArray(good).replace("\"u\"", "\"v\"")) << 1 << "t";
   QTest::newRow("lone surrogate") << file(R"({"uid":"\ud800","href":"/b/u.vcf","card":""})") << 0
                                   << "t";
+  QTest::newRow("binary: whole") << cborFile({{}}) << 1 << "t";
+  QTest::newRow("binary: trailing bytes") << cborFile({{}}) + "x" << 0 << "";
+  QTest::newRow("binary: later version") << cborFile({{}}, 3) << 0 << "";
+  QTest::newRow("binary: no uid") << cborFile({{QString()}, {}}) << 1 << "t";
+  QTest::newRow("binary: number for uid") << cborFile({{5}}) << 0 << "";
+  QTest::newRow("binary: entry of five") << cborFile({{.fields = 5}}) << 0 << "";
+  QTest::newRow("binary: unknown pending") << cborFile({{.pending = 3}}) << 0 << "t";
+  QTest::newRow("binary: same href twice") << cborFile({{}, {QStringLiteral("v")}}) << 1 << "t";
+  QTest::newRow("binary: over-long etag")
+      << cborFile({{.etag = QByteArray(9000, 'e')}}) << 0 << "t";
   QTest::newRow("over-long token")
       << QByteArray(file(good)).replace("\"t\"", QByteArray("\"" + QByteArray(9000, 't') + "\""))
       << 1 << "";
@@ -99,6 +147,14 @@ void SyncStateTest::damaged() {
   QCOMPARE(state.syncToken, token);
   if (contacts == 1) QCOMPARE(state.contacts[0].uid, QStringLiteral("u"));
   QCOMPARE(parseSyncState(formatSyncState(state)), state);
+}
+
+void SyncStateTest::truncatedAnywhere() {
+  // Some contacts without the others would send those others up again as new cards.
+  const QByteArray whole = formatSyncState(sample());
+  for (qsizetype size = 0; size < whole.size(); ++size) {
+    QCOMPARE(parseSyncState(whole.first(size)), SyncState{});
+  }
 }
 
 void SyncStateTest::fileOnDisk() {
