@@ -1,6 +1,7 @@
 #include "sync/sync_engine.h"
 
 #include <QFile>
+#include <QTimer>
 #include <QUuid>
 
 #include "record_store/file_lock.h"
@@ -80,6 +81,10 @@ void SyncEngine::start() {
   summary_ = {};
   queue_.clear();
   failure_.reset();
+  store_.reset();
+  unreadable_.clear();
+  lines_.clear();
+  journal_.clear();
   attempts_.clear();
   followUps_ = {};
   conflictCopies_.clear();
@@ -105,6 +110,11 @@ void SyncEngine::start() {
   }
   state_.collection = collection;
   findChanges();
+  // The data file is read while the server works on the first request, once the event loop
+  // has sent it.
+  QTimer::singleShot(0, this, [this] {
+    if (running_ && !store_) loadLocal();
+  });
 }
 
 void SyncEngine::findChanges() {
@@ -204,22 +214,31 @@ void SyncEngine::fetchChanged() {
                    }));
 }
 
-void SyncEngine::applyLocal() {
+void SyncEngine::loadLocal() {
   workDir_ = std::make_unique<QTemporaryDir>();
-  RecordStore store(workDir_->filePath(QStringLiteral("workfile.tmp")));
-  store.setLockWaitMs(kLockWaitMs);
-  const RecordStore::LoadResult load = store.SortFile();
-  if (!load.unreadable.isEmpty()) {
-    return stop(localFailure(QStringLiteral("the data file cannot be read: ") + load.unreadable));
-  }
-  if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
+  store_ = std::make_unique<RecordStore>(workDir_->filePath(QStringLiteral("workfile.tmp")));
+  store_->setLockWaitMs(kLockWaitMs);
+  if (const QString why = store_->SortFile().unreadable; !why.isEmpty()) {
+    unreadable_ = QStringLiteral("the data file cannot be read: ") + why;
+  } else if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
     // Every contact would read as deleted here: nothing goes until the file is back.
-    return stop(localFailure(dataFile_ + QStringLiteral(" is missing")));
+    unreadable_ = dataFile_ + QStringLiteral(" is missing");
   }
+  lines_.clear();
+  for (int row = 0; row < store_->rowCount(); ++row) lines_ << store_->BuildRecordLine(row);
+  // Read with the lines: the notes say how they came to be what they are.
+  journal_ = readChangeJournal(changeJournalPath(dataFile_));
+}
+
+void SyncEngine::applyLocal() {
+  if (!store_) loadLocal();
+  if (!unreadable_.isEmpty()) return stop(localFailure(unreadable_));
+  // A save made here meanwhile goes into the set as the data file's lock finds it.
+  RecordStore& store = *store_;
   PlanInput input;
-  for (int row = 0; row < store.rowCount(); ++row) input.lines << store.BuildRecordLine(row);
+  input.lines = std::move(lines_);
   input.state = state_;
-  input.journal = readChangeJournal(changeJournalPath(dataFile_));
+  input.journal = std::move(journal_);
   input.cards = std::move(cards_);
   input.removed = removed_;
   input.newUid = [this] { return newUid(); };

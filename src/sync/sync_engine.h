@@ -17,6 +17,10 @@
 #include "sync/sync_runner.h"
 #include "sync/sync_state.h"
 
+namespace tavelin {
+class RecordStore;
+}
+
 namespace tavelin::sync {
 
 // A failure of our own (a file, a lock), not the server's: its message says what.
@@ -54,7 +58,8 @@ class SyncEngine : public SyncRunner {
   void listEtags();
   void compareListing(const std::vector<MemberEtag>& members, bool full);
   void fetchChanged();
-  // The local side.
+  // The local side: read while the server works on the first request, applied after.
+  void loadLocal();
   void applyLocal();
   // The server's side.
   void sendPending();
@@ -101,6 +106,10 @@ class SyncEngine : public SyncRunner {
   // One run.
   std::unique_ptr<QLockFile> syncLock_;
   std::unique_ptr<QTemporaryDir> workDir_;
+  std::unique_ptr<RecordStore> store_;
+  QString unreadable_;  // why the data file could not be read
+  QStringList lines_;
+  std::vector<ChangeSet> journal_;
   SyncState state_;
   QString token_;           // for the next sync
   bool keepToken_ = false;  // a change could not be fetched: ask again next time

@@ -1,5 +1,6 @@
 // Whole syncs against a scripted server's odd or hostile answers: an unknown token, broken XML,
 // a failed upload, a card of 100,000 properties. Each sync ends, and nothing here is lost.
+#include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QTest>
@@ -46,6 +47,8 @@ class SyncEngineHostileTest : public QObject {
   void nothingChangedIsOneRequest();
   void failedUploadRetriedOnItsAddress();
   void cardOfManyProperties();
+  void dataFileGone_data();
+  void dataFileGone();
 
  private:
   // Ann, synced with token t1.
@@ -235,6 +238,32 @@ void SyncEngineHostileTest::cardOfManyProperties() {
   QVERIFY2(o.succeeded, qPrintable(o.error));
   QCOMPARE(localCount(), 1);  // a card nobody could read is not taken
   QVERIFY(!readSyncState(syncStatePath(kDataFileName)).state.findHref(u"/ann/book/m.vcf"_qs));
+}
+
+void SyncEngineHostileTest::dataFileGone_data() {
+  QTest::addColumn<bool>("folder");
+  QTest::addColumn<QString>("why");
+  QTest::newRow("missing") << false << u"TAVELIN.FIL is missing"_qs;
+  QTest::newRow("a folder in its place") << true << u"the data file cannot be read: "_qs;
+}
+
+void SyncEngineHostileTest::dataFileGone() {
+  // Every contact would read as deleted here: the server is told nothing.
+  QFETCH(bool, folder);
+  QFETCH(QString, why);
+  syncedBook();
+  QVERIFY(QFile::remove(kDataFileName));
+  if (folder) QVERIFY(QDir().mkdir(kDataFileName));
+  const QByteArray state = readFile(syncStatePath(kDataFileName));
+  server_->handler = [](const FakeHttpServer::Request&) {
+    return answer("207 Multi-Status", multistatus({}, "t2"));
+  };
+  const SyncOutcome o = sync();
+  QVERIFY(!o.succeeded);
+  QVERIFY2(o.error.contains(why), qPrintable(o.error));
+  QCOMPARE(requests("DELETE"), 0);
+  QCOMPARE(requests("PUT"), 0);
+  QCOMPARE(readFile(syncStatePath(kDataFileName)), state);
 }
 
 QTEST_GUILESS_MAIN(SyncEngineHostileTest)
