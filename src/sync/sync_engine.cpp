@@ -321,4 +321,10 @@ void SyncEngine::finish(SyncOutcome outcome) {
   Q_EMIT finished(outcome);
 }
 
+SyncRunnerFactory engineFactory() {
+  return [](const QString& dataFile, CardDavClient& client) {
+    return std::unique_ptr<SyncRunner>(std::make_unique<SyncEngine>(dataFile, client));
+  };
+}
+
 }  // namespace tavelin::sync

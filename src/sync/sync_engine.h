@@ -14,6 +14,7 @@
 #include "record_store/change_set.h"
 #include "record_store/record_lines.h"
 #include "sync/carddav_client.h"
+#include "sync/runner_factory.h"
 #include "sync/sync_runner.h"
 #include "sync/sync_state.h"
 
@@ -131,5 +132,8 @@ class SyncEngine : public SyncRunner {
   ChangeSet followUps_;           // local changes the server's answers called for
   QSet<QString> conflictCopies_;  // uploads counted as conflicts, not as added there
 };
+
+// What runs a sync, for the window and for --sync alike: this engine.
+SyncRunnerFactory engineFactory();
 
 }  // namespace tavelin::sync

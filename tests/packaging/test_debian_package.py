@@ -5,6 +5,7 @@ the package with Debian's own validators and lintian, and starts the program it 
 Usage: test_debian_package.py CPACK BUILD_DIR VERSION
 Exits 77 (skipped) when the Debian packaging tools are missing.
 """
+import glob
 import gzip
 import os
 import re
@@ -86,6 +87,10 @@ def check_files(root, version):
     program = os.path.join(usr, "bin/tavelin")
     check(os.access(program, os.X_OK), "/usr/bin/tavelin missing or not executable")
     check(b".debug_info" not in open(program, "rb").read(), "/usr/bin/tavelin is not stripped")
+    modules = glob.glob(os.path.join(usr, "lib/**/tavelin/tavelin-window.so"), recursive=True)
+    check(len(modules) == 1, "the window module: %s" % modules)
+    for module in modules:
+        check(b".debug_info" not in open(module, "rb").read(), module + " is not stripped")
 
     desktop = os.path.join(usr, "share/applications/tavelin.desktop")
     r = run(["desktop-file-validate", desktop])
@@ -162,6 +167,31 @@ def start_program(program, page, version):
         shutil.rmtree(work)
 
 
+def start_window(program):
+    """Without arguments the program opens its window, from the module the package installs
+    beside it: it must get as far as sorting the address book, and quit on SIGTERM."""
+    work = tempfile.mkdtemp(prefix="tavelin-deb-window-")
+    try:
+        config = os.path.join(work, "config")
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config)
+        proc = subprocess.Popen([program], cwd=work, env=env, text=True,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        workfile = os.path.join(config, "malvek/tavelin/workfile.tmp")
+        deadline = time.monotonic() + 60
+        while proc.poll() is None and not os.path.exists(workfile) and time.monotonic() < deadline:
+            time.sleep(0.02)  # bounded wait on a real process, as QTRY_VERIFY does
+        running = proc.poll() is None
+        if running:
+            proc.send_signal(signal.SIGTERM)
+        out, err = proc.communicate(timeout=60)
+        check(running and os.path.exists(workfile),
+              "the window did not start: status %s, %r" % (proc.returncode, err))
+        check(proc.returncode == -signal.SIGTERM,
+              "the window ended with %s on SIGTERM: %s" % (proc.returncode, err))
+    finally:
+        shutil.rmtree(work)
+
+
 def check_help(program, page, env, data):
     """Every option --help names is in the man page, and the page names none it does not."""
     r = run([program, "--help"], cwd=data, env=env, timeout=60)
@@ -187,6 +217,7 @@ def main():
         subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
         program, page = check_files(root, version)
         start_program(program, page, version)
+        start_window(program)
     finally:
         shutil.rmtree(out)
     print("%d failures" % len(failures))
