@@ -1,7 +1,6 @@
 #include "sync/sync_engine.h"
 
 #include <QFile>
-#include <QTimer>
 #include <QUuid>
 
 #include "record_store/file_lock.h"
@@ -109,12 +108,12 @@ void SyncEngine::start() {
     state_ = {};
   }
   state_.collection = collection;
+  // The data file is read on another thread while the server answers the first request.
+  workDir_ = std::make_unique<QTemporaryDir>();
+  store_ = std::make_unique<RecordStore>(workDir_->filePath(QStringLiteral("workfile.tmp")));
+  store_->setLockWaitMs(kLockWaitMs);
+  store_->Preload();
   findChanges();
-  // The data file is read while the server works on the first request, once the event loop
-  // has sent it.
-  QTimer::singleShot(0, this, [this] {
-    if (running_ && !store_) loadLocal();
-  });
 }
 
 void SyncEngine::findChanges() {
@@ -215,9 +214,6 @@ void SyncEngine::fetchChanged() {
 }
 
 void SyncEngine::loadLocal() {
-  workDir_ = std::make_unique<QTemporaryDir>();
-  store_ = std::make_unique<RecordStore>(workDir_->filePath(QStringLiteral("workfile.tmp")));
-  store_->setLockWaitMs(kLockWaitMs);
   if (const QString why = store_->SortFile().unreadable; !why.isEmpty()) {
     unreadable_ = QStringLiteral("the data file cannot be read: ") + why;
   } else if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
@@ -231,7 +227,7 @@ void SyncEngine::loadLocal() {
 }
 
 void SyncEngine::applyLocal() {
-  if (!store_) loadLocal();
+  loadLocal();
   if (!unreadable_.isEmpty()) return stop(localFailure(unreadable_));
   // A save made here meanwhile goes into the set as the data file's lock finds it.
   RecordStore& store = *store_;
@@ -316,6 +312,7 @@ void SyncEngine::succeed() {
 
 void SyncEngine::finish(SyncOutcome outcome) {
   syncLock_.reset();
+  store_.reset();  // its reading ahead ends before its folder goes
   workDir_.reset();
   running_ = false;
   Q_EMIT finished(outcome);

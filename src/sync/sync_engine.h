@@ -59,7 +59,8 @@ class SyncEngine : public SyncRunner {
   void listEtags();
   void compareListing(const std::vector<MemberEtag>& members, bool full);
   void fetchChanged();
-  // The local side: read while the server works on the first request, applied after.
+  // The local side: read ahead while the server works on the first request, then loaded
+  // (from what was read, when the file still holds it) and applied.
   void loadLocal();
   void applyLocal();
   // The server's side.
