@@ -131,8 +131,9 @@ QString readText(QCborStreamReader& in, qsizetype limit, bool& ok) {
   return text;
 }
 
-QByteArray readBytes(QCborStreamReader& in, bool& ok) {
-  if (!ok || !in.isByteArray() || !in.isLengthKnown()) {
+// The length is the file's word until read: never more is made room for than the file holds.
+QByteArray readBytes(QCborStreamReader& in, qsizetype limit, bool& ok) {
+  if (!ok || !in.isByteArray() || !in.isLengthKnown() || in.length() > quint64(limit)) {
     ok = false;
     return {};
   }
@@ -151,14 +152,14 @@ bool enterArray(QCborStreamReader& in, quint64 length) {
 }
 
 // [uid, href, etag, card, line, pending]; false when the file is damaged from here on.
-bool readContact(QCborStreamReader& in, SyncState& state) {
+bool readContact(QCborStreamReader& in, qsizetype fileSize, SyncState& state) {
   if (!enterArray(in, 6)) return false;
   bool ok = true;
   SyncedContact contact;
   contact.uid = readText(in, kMaxTextBytes, ok);
   contact.href = readText(in, kMaxTextBytes, ok);
-  contact.etag = readBytes(in, ok);
-  contact.card = readBytes(in, ok);
+  contact.etag = readBytes(in, fileSize, ok);
+  contact.card = readBytes(in, fileSize, ok);
   contact.line = readText(in, kMaxLineChars * 3, ok);
   if (!ok || !in.isUnsignedInteger()) return false;
   const quint64 pending = in.toUnsignedInteger();
@@ -194,7 +195,7 @@ SyncState parseCborState(QByteArrayView bytes) {
   const quint64 count = in.length();
   if (!in.enterContainer()) return {};
   for (quint64 i = 0; i < count; ++i) {
-    if (!readContact(in, state)) return {};
+    if (!readContact(in, bytes.size(), state)) return {};
   }
   if (!in.leaveContainer() || !in.leaveContainer() || in.lastError() != QCborError::NoError ||
       in.currentOffset() != bytes.size()) {

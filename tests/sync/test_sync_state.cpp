@@ -131,6 +131,11 @@ void SyncStateTest::damaged_data() {
   QTest::newRow("binary: entry of five") << cborFile({{.fields = 5}}) << 0 << "";
   QTest::newRow("binary: unknown pending") << cborFile({{.pending = 3}}) << 0 << "t";
   QTest::newRow("binary: same href twice") << cborFile({{}, {QStringLiteral("v")}}) << 1 << "t";
+  // A card whose length says more than the file holds: nothing is made room for.
+  QTest::newRow("binary: length past the end") << cborFile({{}}).replace(QByteArray("\x45"
+                                                                                    "BEGIN"),
+                                                                         QByteArray(9, '\x5b'))
+                                               << 0 << "";
   QTest::newRow("binary: over-long etag")
       << cborFile({{.etag = QByteArray(9000, 'e')}}) << 0 << "t";
   QTest::newRow("over-long token")
