@@ -81,9 +81,6 @@ void SyncEngine::start() {
   queue_.clear();
   failure_.reset();
   store_.reset();
-  unreadable_.clear();
-  lines_.clear();
-  journal_.clear();
   attempts_.clear();
   followUps_ = {};
   conflictCopies_.clear();
@@ -213,28 +210,20 @@ void SyncEngine::fetchChanged() {
                    }));
 }
 
-void SyncEngine::loadLocal() {
-  if (const QString why = store_->SortFile().unreadable; !why.isEmpty()) {
-    unreadable_ = QStringLiteral("the data file cannot be read: ") + why;
-  } else if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
-    // Every contact would read as deleted here: nothing goes until the file is back.
-    unreadable_ = dataFile_ + QStringLiteral(" is missing");
-  }
-  lines_.clear();
-  for (int row = 0; row < store_->rowCount(); ++row) lines_ << store_->BuildRecordLine(row);
-  // Read with the lines: the notes say how they came to be what they are.
-  journal_ = readChangeJournal(changeJournalPath(dataFile_));
-}
-
 void SyncEngine::applyLocal() {
-  loadLocal();
-  if (!unreadable_.isEmpty()) return stop(localFailure(unreadable_));
-  // A save made here meanwhile goes into the set as the data file's lock finds it.
+  // Loaded from what was read ahead, when the file still holds it.
   RecordStore& store = *store_;
+  if (const QString why = store.SortFile().unreadable; !why.isEmpty()) {
+    return stop(localFailure(QStringLiteral("the data file cannot be read: ") + why));
+  }
+  if (!QFile::exists(dataFile_) && !state_.contacts.empty()) {
+    // Every contact would read as deleted here: nothing goes until the file is back.
+    return stop(localFailure(dataFile_ + QStringLiteral(" is missing")));
+  }
   PlanInput input;
-  input.lines = std::move(lines_);
+  for (int row = 0; row < store.rowCount(); ++row) input.lines << store.BuildRecordLine(row);
   input.state = state_;
-  input.journal = std::move(journal_);
+  input.journal = readChangeJournal(changeJournalPath(dataFile_));
   input.cards = std::move(cards_);
   input.removed = removed_;
   input.newUid = [this] { return newUid(); };

@@ -59,9 +59,7 @@ class SyncEngine : public SyncRunner {
   void listEtags();
   void compareListing(const std::vector<MemberEtag>& members, bool full);
   void fetchChanged();
-  // The local side: read ahead while the server works on the first request, then loaded
-  // (from what was read, when the file still holds it) and applied.
-  void loadLocal();
+  // The local side, read ahead while the server answers the first request.
   void applyLocal();
   // The server's side.
   void sendPending();
@@ -109,9 +107,6 @@ class SyncEngine : public SyncRunner {
   std::unique_ptr<QLockFile> syncLock_;
   std::unique_ptr<QTemporaryDir> workDir_;
   std::unique_ptr<RecordStore> store_;
-  QString unreadable_;  // why the data file could not be read
-  QStringList lines_;
-  std::vector<ChangeSet> journal_;
   SyncState state_;
   QString token_;           // for the next sync
   bool keepToken_ = false;  // a change could not be fetched: ask again next time
