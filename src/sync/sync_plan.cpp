@@ -17,15 +17,45 @@ bool isBlank(const FieldTexts& fields) {
   return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
 }
 
-// The local records, each claimed by at most one contact.
+// Whether a line is a record as the data file writes them (fourteen quoted fields, no quote
+// inside) with something in a field; nullopt when only reading its fields can tell.
+std::optional<bool> writtenRecordWithText(const QString& line) {
+  if (line.size() < 2 || !line.startsWith(u'"') || !line.endsWith(u'"')) return std::nullopt;
+  int quotes = 0;
+  bool text = false;
+  for (qsizetype i = 0; i < line.size(); ++i) {
+    const QChar c = line[i];
+    if (c.unicode() < 0x20 && c != u'\t') return std::nullopt;  // a line the file keeps aside
+    if (c == u'"') {
+      ++quotes;
+      // Between fields stands exactly "," and nothing else.
+      if (quotes % 2 == 0 && i + 1 < line.size() &&
+          (line[i + 1] != u',' || i + 2 >= line.size() || line[i + 2] != u'"')) {
+        return std::nullopt;
+      }
+    } else if (quotes % 2 == 1) {
+      text = text || c != u' ';
+    }
+  }
+  if (quotes != 2 * kFieldCount) return std::nullopt;
+  return text;
+}
+
+// The local records, each claimed by at most one contact. A line's fields are read only when
+// asked for: most lines are found by their text alone.
 class LocalLines {
  public:
   explicit LocalLines(const QStringList& lines) {
     for (const QString& line : lines) {
-      std::optional<FieldTexts> fields = lineFields(line);
-      if (!fields || isBlank(*fields)) continue;
+      std::optional<FieldTexts> fields;
+      if (const std::optional<bool> text = writtenRecordWithText(line)) {
+        if (!*text) continue;
+      } else {
+        fields = lineFields(line);
+        if (!fields || isBlank(*fields)) continue;
+      }
       const int index = static_cast<int>(lines_.size());
-      lines_.push_back({line, std::move(*fields), false});
+      lines_.push_back({line, std::move(fields), false});
       byLine_[line].append(index);
     }
   }
@@ -38,20 +68,24 @@ class LocalLines {
   }
   int claimFields(const FieldTexts& fields) {
     for (size_t i = 0; i < lines_.size(); ++i) {
-      if (!lines_[i].claimed && lines_[i].fields == fields) return claim(int(i));
+      if (!lines_[i].claimed && this->fields(int(i)) == fields) return claim(int(i));
     }
     return -1;
   }
   int claimName(const QString& name) {
     if (name.isEmpty()) return -1;
     for (size_t i = 0; i < lines_.size(); ++i) {
-      if (!lines_[i].claimed && lines_[i].fields[0] == name) return claim(int(i));
+      if (!lines_[i].claimed && fields(int(i))[0] == name) return claim(int(i));
     }
     return -1;
   }
 
   const QString& line(int index) const { return lines_[size_t(index)].line; }
-  const FieldTexts& fields(int index) const { return lines_[size_t(index)].fields; }
+  const FieldTexts& fields(int index) {
+    Line& line = lines_[size_t(index)];
+    if (!line.fields) line.fields = lineFields(line.line).value_or(FieldTexts{});
+    return *line.fields;
+  }
   std::vector<int> unclaimed() const {
     std::vector<int> out;
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -67,7 +101,7 @@ class LocalLines {
   }
   struct Line {
     QString line;
-    FieldTexts fields;
+    std::optional<FieldTexts> fields;  // read when first asked for
     bool claimed;
   };
   std::vector<Line> lines_;
@@ -143,9 +177,11 @@ void Planner::decide(const SyncedContact& old, int local) {
   }
 
   const QString& line = local_.line(local);
-  const FieldTexts& fields = local_.fields(local);
+  // The same text is the same fields: most contacts are told unchanged without reading them.
   const bool changedHere =
-      old.pending == Pending::Upload || fields != fieldsOrNone(lineFields(old.line));
+      old.pending == Pending::Upload ||
+      (line != old.line && local_.fields(local) != fieldsOrNone(lineFields(old.line)));
+  const FieldTexts& fields = changedHere || card ? local_.fields(local) : kNoFields;
   contact.line = line;
   if (removed) {
     if (changedHere) {

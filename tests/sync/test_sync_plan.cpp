@@ -93,6 +93,8 @@ class SyncPlanTest : public QObject {
   void unsentCardFoundElsewhere_data();
   void unsentCardFoundElsewhere();
   void journalFollowsRenames();
+  void linesOfNoContact_data();
+  void linesOfNoContact();
 };
 
 void SyncPlanTest::plan_data() {
@@ -249,6 +251,41 @@ void SyncPlanTest::journalFollowsRenames() {
   QVERIFY(gone);
   QCOMPARE(journalledLine(u"z"_qs, journal, &gone), u"z"_qs);
   QVERIFY(!gone);
+}
+
+void SyncPlanTest::linesOfNoContact_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("contact");  // uploaded as one
+  const QString blank = line(FieldTexts{});
+  QTest::newRow("every field empty") << blank << false;
+  QTest::newRow("fields of blanks only")
+      << QString(blank).replace(u"\"\""_qs, u"\"  \""_qs) << false;
+  QTest::newRow("a control character") << line(person(u"Ann\u0001Lee"_qs)) << false;
+  QTest::newRow("words after a quote") << u"\"Ann Lee\" and more"_qs << false;
+  QTest::newRow("one field") << u"\"Ann Lee\""_qs << true;
+  QTest::newRow("a letter after a blank") << line(person(u" x"_qs)) << true;
+  QTest::newRow("a tab in a field") << line(person(u"Ann\tLee"_qs)) << true;
+}
+
+void SyncPlanTest::linesOfNoContact() {
+  QFETCH(QString, text);
+  QFETCH(bool, contact);
+  PlanInput input;
+  input.lines = {text, line(kB)};
+  int uids = 0;
+  input.newUid = [&uids]() -> QString { return u"n"_qs + QString::number(++uids); };
+  input.hrefFor = [](const QString& uid) -> QString { return u"/b/"_qs + uid + u".vcf"_qs; };
+  const Plan plan = makePlan(input);
+  QStringList uploaded;
+  for (const SyncedContact& c : plan.state.contacts) {
+    QCOMPARE(c.pending, SyncedContact::Pending::Upload);
+    uploaded << c.line;
+  }
+  uploaded.sort();
+  QStringList expected{line(kB)};
+  if (contact) expected << text;
+  expected.sort();
+  QCOMPARE(uploaded, expected);
 }
 
 QTEST_GUILESS_MAIN(SyncPlanTest)
