@@ -209,9 +209,27 @@ constexpr Extra kExtras[] = {
 
 }  // namespace
 
-Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
+struct CardScratch {
   std::vector<Property> properties;
-  properties.reserve(lines.size());
+  ContactBuilder builder;
+};
+
+void CardScratchDeleter::operator()(CardScratch* scratch) const {
+  delete scratch;
+}
+
+CardScratchPtr newCardScratch() {
+  return CardScratchPtr(new CardScratch);
+}
+
+Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
+  CardScratch scratch;
+  return contactFromCard(lines, scratch);
+}
+
+Contact contactFromCard(const std::vector<QByteArrayView>& lines, CardScratch& scratch) {
+  std::vector<Property>& properties = scratch.properties;
+  properties.clear();
   QHash<QByteArray, QString> groupLabels;
   for (QByteArrayView line : lines) {
     Property p;
@@ -223,7 +241,8 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
     properties.push_back(std::move(p));
   }
 
-  ContactBuilder builder;
+  ContactBuilder& builder = scratch.builder;
+  builder.reset();
   const Property* names = nullptr;             // N, read only for a card without a name in FN
   QVarLengthArray<const Property*, 2> labels;  // read only for a card without an address
   bool named = false;

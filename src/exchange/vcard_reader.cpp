@@ -68,6 +68,10 @@ bool namesQuotedPrintable(QByteArrayView line) {
 
 }  // namespace
 
+VCardReader::VCardReader(Sink sink) : sink_(std::move(sink)), scratch_(newCardScratch()) {}
+
+VCardReader::~VCardReader() = default;
+
 void VCardReader::feed(QByteArrayView bytes) {
   while (!bytes.isEmpty()) {
     const qsizetype newline = bytes.indexOf('\n');
@@ -197,7 +201,7 @@ void VCardReader::endCard() {
   for (const auto& [at, size] : cardLines_) {
     lines_.emplace_back(cardBytes_.constData() + at, size);
   }
-  Contact contact = contactFromCard(lines_);
+  Contact contact = contactFromCard(lines_, *scratch_);
   if (contact.isEmpty()) {
     ++unreadable_;
   } else {

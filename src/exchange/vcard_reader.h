@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -12,6 +13,15 @@
 #include "record_store/side_thread.h"
 
 namespace tavelin::exchange {
+
+// What reading one card into a contact needs, kept from card to card by a reader so that
+// its lists are made once.
+struct CardScratch;
+struct CardScratchDeleter {
+  void operator()(CardScratch* scratch) const;
+};
+using CardScratchPtr = std::unique_ptr<CardScratch, CardScratchDeleter>;
+CardScratchPtr newCardScratch();
 
 // Reads vCard 2.1, 3.0 and 4.0 as it comes, a piece at a time, and hands over each card it
 // can read as a contact. What it holds at any time is bounded by the caps below, whatever
@@ -23,7 +33,10 @@ class VCardReader {
   static constexpr int kMaxProperties = 10000;         // the lines of a card
 
   using Sink = std::function<void(Contact&&)>;
-  explicit VCardReader(Sink sink) : sink_(std::move(sink)) {}
+  explicit VCardReader(Sink sink);
+  ~VCardReader();
+  VCardReader(const VCardReader&) = delete;
+  VCardReader& operator=(const VCardReader&) = delete;
 
   void feed(QByteArrayView bytes);
   // The end of the input: a card begun and never ended could not be read.
@@ -55,6 +68,7 @@ class VCardReader {
   QByteArray cardBytes_;  // the card's properties, one after another
   std::vector<std::pair<qsizetype, qsizetype>> cardLines_;
   std::vector<QByteArrayView> lines_;  // views of them at the card's end, kept for the next
+  CardScratchPtr scratch_;
   int cards_ = 0;
   int unreadable_ = 0;
 };
@@ -119,5 +133,6 @@ CardCounts readVCardsWhole(QByteArrayView bytes, const Prepare& prepare, const T
 // The contact one card's properties give (its lines unfolded, without BEGIN and END).
 // Empty when nothing in it could be read.
 Contact contactFromCard(const std::vector<QByteArrayView>& lines);
+Contact contactFromCard(const std::vector<QByteArrayView>& lines, CardScratch& scratch);
 
 }  // namespace tavelin::exchange
