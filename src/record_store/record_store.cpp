@@ -247,10 +247,11 @@ SaveResult RecordStore::write(const QString& path, const FileContents& contents,
   writer_.restart();
   contents.write(writer_, edits);
   const QByteArrayView written = writer_.written();
-  // The reload after a save of the data file is loaded from its bytes while they are synced;
-  // the reload takes it only while the file still holds them.
+  // The reload after a save that outgrows the table's text (an import) is loaded from the
+  // save's bytes while they are synced, and taken while the file still holds them. A table
+  // with the room is loaded again in place, which touches no fresh page.
   std::unique_ptr<Preloaded> ahead;
-  if (path == dataFile_) ahead = loadAhead();
+  if (path == dataFile_ && !contents_->table.hasTextRoom(written.size())) ahead = loadAhead();
   std::optional<WriteError> error = writeFileAtomically(path, written);
   if (ahead) {
     ahead->saved = !error;
