@@ -87,7 +87,7 @@ void VCardReader::feed(QByteArrayView bytes) {
     if (line.endsWith('\r')) line.chop(1);
     // The first byte of the next line, when it is here already (0 when not).
     const char next = newline + 1 < bytes.size() ? bytes[newline + 1] : '\0';
-    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next);
+    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next, direct);
     pending_.truncate(0);
     pendingCut_ = false;
     bytes = bytes.sliced(newline + 1);
@@ -98,7 +98,7 @@ void VCardReader::finish() {
   if (!pending_.isEmpty() || pendingCut_) {
     QByteArrayView line = pending_;
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, pendingCut_, '\0');
+    physicalLine(line, pendingCut_, '\0', false);
     pending_.truncate(0);
     pendingCut_ = false;
   }
@@ -109,7 +109,7 @@ void VCardReader::finish() {
   }
 }
 
-void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
+void VCardReader::physicalLine(QByteArrayView line, bool cut, char next, bool inInput) {
   if (!started_) {
     started_ = true;
     if (line.startsWith("\xEF\xBB\xBF")) line = line.sliced(3);
@@ -145,7 +145,7 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   // it stands, without a copy.
   const bool continued = next == ' ' || next == '\t' || (quotedPrintable_ && line.endsWith('='));
   if (next != '\0' && !continued && !cut) {
-    cardLine(line);
+    cardLine(line, inInput && inputKept_);
     return;
   }
   logical_.truncate(0);
@@ -162,16 +162,17 @@ void VCardReader::endLogicalLine() {
     if (inCard_ && !isBinaryProperty(logical_)) cardBroken_ = true;
     return;
   }
-  cardLine(logical_);
+  cardLine(logical_, false);
 }
 
-void VCardReader::cardLine(QByteArrayView line) {
+void VCardReader::cardLine(QByteArrayView line, bool kept) {
   if (isMarker(line, "BEGIN")) {
     if (inCard_) ++unreadable_;  // the card before was never ended
     ++cards_;
     inCard_ = true;
     cardBroken_ = false;
     properties_ = 0;
+    cardSize_ = 0;
     cardBytes_.truncate(0);
     cardLines_.clear();
     return;
@@ -182,13 +183,18 @@ void VCardReader::cardLine(QByteArrayView line) {
     return;
   }
   if (cardBroken_) return;
-  if (++properties_ > kMaxProperties || cardBytes_.size() + line.size() > kMaxCardBytes) {
+  if (++properties_ > kMaxProperties || cardSize_ + line.size() > kMaxCardBytes) {
     cardBroken_ = true;
     return;
   }
   if (isBinaryProperty(line)) return;
-  cardLines_.emplace_back(cardBytes_.size(), line.size());
-  cardBytes_.append(line);
+  cardSize_ += line.size();
+  if (kept) {
+    cardLines_.push_back({line.data(), 0, line.size()});
+  } else {
+    cardLines_.push_back({nullptr, cardBytes_.size(), line.size()});
+    cardBytes_.append(line);
+  }
 }
 
 void VCardReader::endCard() {
@@ -198,8 +204,8 @@ void VCardReader::endCard() {
     return;
   }
   lines_.clear();
-  for (const auto& [at, size] : cardLines_) {
-    lines_.emplace_back(cardBytes_.constData() + at, size);
+  for (const CardLine& line : cardLines_) {
+    lines_.emplace_back(line.kept ? line.kept : cardBytes_.constData() + line.at, line.size);
   }
   Contact contact = contactFromCard(lines_, *scratch_);
   if (contact.isEmpty()) {
@@ -242,6 +248,7 @@ qsizetype cardBoundary(QByteArrayView bytes, qsizetype from) {
 
 CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink) {
   VCardReader reader(sink);
+  reader.keepInput();
   reader.feed(piece);
   reader.finish();
   return CardCounts{reader.cards(), reader.unreadable()};

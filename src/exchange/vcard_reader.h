@@ -39,6 +39,9 @@ class VCardReader {
   VCardReader& operator=(const VCardReader&) = delete;
 
   void feed(QByteArrayView bytes);
+  // Every byte fed from now on stays where it is until finish(): a property that stands whole
+  // in them is read there instead of copied.
+  void keepInput() { inputKept_ = true; }
   // The end of the input: a card begun and never ended could not be read.
   void finish();
 
@@ -46,13 +49,15 @@ class VCardReader {
   int unreadable() const { return unreadable_; }
 
  private:
-  // next: the first byte of the line after it, '\0' when not known yet.
-  void physicalLine(QByteArrayView line, bool cut, char next);
+  // next: the first byte of the line after it, '\0' when not known yet; inInput: the line
+  // lies in the bytes fed.
+  void physicalLine(QByteArrayView line, bool cut, char next, bool inInput);
   void endLogicalLine();
-  void cardLine(QByteArrayView line);
+  void cardLine(QByteArrayView line, bool kept);
   void endCard();
 
   Sink sink_;
+  bool inputKept_ = false;
   bool started_ = false;  // past a byte-order mark
   QByteArray pending_;    // a physical line not yet ended
   bool pendingCut_ = false;
@@ -65,8 +70,14 @@ class VCardReader {
   bool inCard_ = false;
   bool cardBroken_ = false;
   int properties_ = 0;
-  QByteArray cardBytes_;  // the card's properties, one after another
-  std::vector<std::pair<qsizetype, qsizetype>> cardLines_;
+  QByteArray cardBytes_;    // the card's properties not kept in the input, one after another
+  qsizetype cardSize_ = 0;  // of all its properties
+  struct CardLine {
+    const char* kept;  // where it stands in the input; null: at `at` in cardBytes_
+    qsizetype at;
+    qsizetype size;
+  };
+  std::vector<CardLine> cardLines_;
   std::vector<QByteArrayView> lines_;  // views of them at the card's end, kept for the next
   CardScratchPtr scratch_;
   int cards_ = 0;

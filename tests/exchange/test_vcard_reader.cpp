@@ -233,6 +233,10 @@ class VCardReaderTest : public QObject {
     QTest::newRow("a note of 2 MB")
         << card("FN:Long\r\nNOTE:" + QByteArray(2 << 20, 'n') + "\r\n") + a << QStringList{"A"} << 1
         << true;
+    QByteArray filler;  // no field takes it, but the card keeps it while it is read
+    for (int i = 0; i < 5; ++i) filler += "X-FILLER:" + QByteArray(900 << 10, 'f') + "\r\n";
+    QTest::newRow("properties of 4.5 MB in all")
+        << card("FN:Big\r\n" + filler) + a << QStringList{"A"} << 1 << true;
     QTest::newRow("a photo of 2 MB, folded")
         << card("FN:Photo\r\nPHOTO;ENCODING=b:" + QByteArray(1 << 20, 'p') + "\r\n " +
                 QByteArray(1 << 20, 'q') + "\r\n") +
@@ -260,6 +264,13 @@ class VCardReaderTest : public QObject {
       QCOMPARE(read.unreadable, unreadable);
       QCOMPARE(read.anyCard, anyCard);
     }
+    // Given whole, the properties are read where they stand: the same, the limits too.
+    const ReadContacts whole = readVCards(bytes);
+    QStringList wholeNames;
+    for (const Contact& c : whole.contacts) wholeNames.append(c.fields[kFullName]);
+    QCOMPARE(wholeNames, names);
+    QCOMPARE(whole.unreadable, unreadable);
+    QCOMPARE(whole.anyCard, anyCard);
   }
 
   void fieldTexts_data() {
