@@ -232,13 +232,14 @@ Contact contactFromCard(const std::vector<QByteArrayView>& lines, CardScratch& s
   properties.clear();
   QHash<QByteArray, QString> groupLabels;
   for (QByteArrayView line : lines) {
-    Property p;
-    if (!parseProperty(line, p)) continue;
-    if (is(p.name, "X-ABLABEL") && !p.group.isEmpty()) {
+    // Made where it is kept: most properties are.
+    Property& p = properties.emplace_back();
+    if (!parseProperty(line, p)) {
+      properties.pop_back();
+    } else if (is(p.name, "X-ABLABEL") && !p.group.isEmpty()) {
       groupLabels.insert(p.group.toByteArray().toUpper(), abLabel(unescapeText(textOf(p))));
-      continue;
+      properties.pop_back();
     }
-    properties.push_back(std::move(p));
   }
 
   ContactBuilder& builder = scratch.builder;
