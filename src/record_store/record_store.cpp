@@ -104,6 +104,14 @@ struct RecordStore::Preloaded {
   // the data file holds them.
   std::latch decided{1};
   bool saved = false;
+  bool told = false;
+  void decide(bool outcome) {
+    if (std::exchange(told, true)) return;
+    saved = outcome;
+    decided.count_down();
+  }
+  // Never left waiting, whatever ended the save.
+  ~Preloaded() { decide(false); }
   SideThread reading;  // last: joined before the rest goes
 };
 
@@ -253,10 +261,7 @@ SaveResult RecordStore::write(const QString& path, const FileContents& contents,
   std::unique_ptr<Preloaded> ahead;
   if (path == dataFile_ && !contents_->table.hasTextRoom(written.size())) ahead = loadAhead();
   std::optional<WriteError> error = writeFileAtomically(path, written);
-  if (ahead) {
-    ahead->saved = !error;
-    ahead->decided.count_down();
-  }
+  if (ahead) ahead->decide(!error.has_value());
   if (error) {
     bool replaced = false;
     if (path == dataFile_ && compareDataFile(path, written, replaced).isEmpty() && replaced) {
