@@ -91,26 +91,29 @@ class KnownLines {
   // Where the line is among those known; -1 when it is not.
   template <typename LineAt>
   qsizetype find(const QString& line, size_t hash, const LineAt& lineAt) const {
-    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    for (size_t i = checkOf(hash) & mask_;; i = (i + 1) & mask_) {
       const Slot& slot = slots_[i];
       if (slot.place < 0) return -1;
-      if (slot.hash == hash && lineAt(slot.place) == line) return slot.place;
+      if (slot.check == checkOf(hash) && lineAt(slot.place) == line) return slot.place;
     }
   }
   // A line not known yet, known from now on by its place.
   void insert(size_t hash, qsizetype place) {
     if (2 * (count_ + 1) > static_cast<qsizetype>(slots_.size())) grow(2 * count_ + 2);
-    put({hash, place});
+    put({checkOf(hash), static_cast<qint32>(place)});
     ++count_;
   }
 
  private:
+  // Small slots, twice as many in the cache: the low half of a hash places the line and, past
+  // the bits that place it, tells it from most others; the line itself tells the rest.
   struct Slot {
-    size_t hash = 0;
-    qsizetype place = -1;
+    quint32 check = 0;
+    qint32 place = -1;  // an import's lines are counted in thousands
   };
+  static quint32 checkOf(size_t hash) { return static_cast<quint32>(hash); }
   void put(Slot slot) {
-    size_t i = slot.hash & mask_;
+    size_t i = slot.check & mask_;
     while (slots_[i].place >= 0) i = (i + 1) & mask_;
     slots_[i] = slot;
   }

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tavelin {
 namespace {
 
@@ -159,10 +163,18 @@ char* LineWriter::room(qsizetype maxBytes) {
 
 namespace {
 
-// A plain copy between characters and bytes that cannot overlap, which the compiler does many
-// at a time.
-char* narrow(char* __restrict out, const char16_t* __restrict in, qsizetype n) {
-  for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<char>(in[i]);
+// ASCII characters as their bytes, sixteen at a time where it can.
+char* narrow(char* out, const char16_t* in, qsizetype n) {
+  qsizetype i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+    // Below 0x80 each unit fits its byte, unchanged by the saturation.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; i < n; ++i) out[i] = static_cast<char>(in[i]);
   return out + n;
 }
 

@@ -87,6 +87,18 @@ void RecordStoreTest::fieldsAndLines() {
   QCOMPARE(BuildLineFromFields(typed),
            QStringLiteral("\"  Ann 'A' \",\"\",\"\",\"\",\"\",\"\","
                           "\"\",\"\",\"a,b\",\"\",\"\",\"\",\"\",\"\""));
+  // A quote wherever it stands in a field, and a field of every length around it.
+  for (int n = 1; n < 20; ++n) {
+    for (int at = 0; at < n; ++at) {
+      FieldTexts one;
+      one[1] = QString(n, QLatin1Char('x'));
+      one[1][at] = QLatin1Char('"');
+      QString expected = one[1];
+      expected[at] = QLatin1Char('\'');
+      QCOMPARE(BuildLineFromFields(one),
+               "\"\",\"" + expected + "\"" + QString(12, QLatin1Char(',')).replace(",", ",\"\""));
+    }
+  }
   // A slot holds 80 characters, leading blanks included; what is written is trimmed.
   RecordTable table;
   table.beginRecord();
@@ -103,6 +115,14 @@ void RecordStoreTest::fieldsAndLines() {
   writer.append(u"\"b");
   writer.appendLine(u"\u00e9");
   QCOMPARE(writer.take(), QByteArray("a\xef\xbf\xbd\"b\xc3\xa9\r\n"));
+  // Plain lines of every length, and one whose last character only is not ASCII.
+  for (int n = 0; n < 40; ++n) {
+    const QByteArray ascii = QByteArray("abcdefghijklmnopqrstuvwxyz0123456789ABCD").first(n);
+    writer.appendLine(QString::fromLatin1(ascii));
+    QCOMPARE(writer.take(), ascii + "\r\n");
+    writer.appendLine(QString(QString::fromLatin1(ascii) + QChar(0xe9)));
+    QCOMPARE(writer.take(), ascii + "\xc3\xa9\r\n");
+  }
 
   QCOMPARE(decodeText("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
   QCOMPARE(decodeText("caf\xe9 \x80"), QStringLiteral("caf\u00e9 \u20ac"));  // Windows-1252
