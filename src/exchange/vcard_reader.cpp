@@ -258,13 +258,26 @@ qsizetype splitPoint(QByteArrayView bytes) {
   return bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
 }
 
+std::vector<qsizetype> piecesOf(QByteArrayView bytes) {
+  std::vector<qsizetype> starts{0};
+  if (bytes.size() <= kSplitBytes) return starts;
+  for (qsizetype from = kPieceBytes; from < bytes.size(); from += kPieceBytes) {
+    const qsizetype at = cardBoundary(bytes, std::max(from, starts.back() + 1));
+    if (at < 0) break;
+    starts.push_back(at);
+    from = std::max(from, at);
+  }
+  return starts;
+}
+
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
   return readVCardsInTwo(
       bytes, cut, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {
-  return readVCardsInTwo(bytes, splitPoint(bytes), sink);
+  return readVCardsWhole(
+      bytes, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 }  // namespace tavelin::exchange

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -131,14 +132,64 @@ CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const Prepare& p
 // The contacts handed over as they are read.
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
 
-// Cards given whole; more than kSplitBytes of them are read on two processors, cut at the
-// card boundary nearest their middle (splitPoint: -1 for one piece).
+// Reads the pieces that start at `starts` (0 first, then card boundaries, increasing) on the
+// calling thread and beside it on the other processor, each taking the next piece not taken
+// yet: a processor that another program holds up reads fewer. As readVCardsInTwo, `prepare`
+// runs on the thread that read the contact and `take` gets them in the order of the file on
+// the calling thread, each piece's as soon as those before it are taken.
+template <typename Prepare, typename Take>
+CardCounts readVCardsShared(QByteArrayView bytes, const std::vector<qsizetype>& starts,
+                            const Prepare& prepare, const Take& take) {
+  using Prepared = std::invoke_result_t<const Prepare&, Contact&&>;
+  const size_t n = starts.size();
+  std::vector<std::vector<Prepared>> results(n);
+  std::vector<CardCounts> counts(n);
+  const std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[n]());
+  std::atomic<size_t> next{0};
+  // Reads the next piece not taken yet; false when there is none.
+  const auto readNext = [&] {
+    const size_t j = next.fetch_add(1);
+    if (j >= n) return false;
+    const qsizetype end = j + 1 < n ? starts[j + 1] : bytes.size();
+    const QByteArrayView piece = bytes.sliced(starts[j], end - starts[j]);
+    std::vector<Prepared>& out = results[j];
+    out.reserve(static_cast<size_t>(piece.size() / 256));
+    counts[j] = readVCardPiece(piece, [&](Contact&& c) { out.push_back(prepare(std::move(c))); });
+    done[j].store(true, std::memory_order_release);
+    return true;
+  };
+  size_t taken = 0;
+  const auto takeReady = [&] {
+    for (; taken < n && done[taken].load(std::memory_order_acquire); ++taken) {
+      for (Prepared& p : results[taken]) take(std::move(p));
+      std::vector<Prepared>().swap(results[taken]);
+    }
+  };
+  SideThread side([&] {
+    while (readNext()) {
+    }
+  });
+  while (readNext()) takeReady();
+  side.join();
+  takeReady();
+  CardCounts total;
+  for (const CardCounts& c : counts) {
+    total.cards += c.cards;
+    total.unreadable += c.unreadable;
+  }
+  return total;
+}
+
+// Cards given whole; more than kSplitBytes of them are read on two processors, in pieces of
+// about kPieceBytes cut at card boundaries (piecesOf: where each starts).
 constexpr qsizetype kSplitBytes = 256 * 1024;
+constexpr qsizetype kPieceBytes = 64 * 1024;
 qsizetype splitPoint(QByteArrayView bytes);
+std::vector<qsizetype> piecesOf(QByteArrayView bytes);
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink);
 template <typename Prepare, typename Take>
 CardCounts readVCardsWhole(QByteArrayView bytes, const Prepare& prepare, const Take& take) {
-  return readVCardsInTwo(bytes, splitPoint(bytes), prepare, take);
+  return readVCardsShared(bytes, piecesOf(bytes), prepare, take);
 }
 
 // The contact one card's properties give (its lines unfolded, without BEGIN and END).
