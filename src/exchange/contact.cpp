@@ -155,6 +155,22 @@ void appendLabelled(QStringList& lines, const QString& label, const QString& kin
   }
 }
 
+void ContactBuilder::reset() {
+  fullName_.clear();
+  named_ = false;
+  family_.clear();
+  given_.clear();
+  additional_.clear();
+  organization_.clear();
+  phones_.clear();
+  emails_.clear();
+  webs_.clear();
+  addresses_.clear();
+  noteLines_.clear();
+  extras_.clear();
+  kept_ = 0;
+}
+
 bool ContactBuilder::keep(qsizetype chars) {
   kept_ += chars;
   return !tooBig();

@@ -72,6 +72,9 @@ class ContactBuilder {
   // Kept aside as "label: value" lines (one a line of the value).
   void addExtra(const QString& label, const QString& value);
 
+  // Empty again for the next card, keeping the room its lists have taken.
+  void reset();
+
   bool tooBig() const { return kept_ > kMaxKeptChars; }
   bool hasAddress() const { return !addresses_.empty(); }
   Contact finish();

@@ -4,8 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "attachments/attachment_file.h"
 #include "exchange/csv_reader.h"
@@ -60,19 +61,79 @@ std::optional<WriteError> appendAttachments(const QHash<QString, QStringList>& l
   return std::nullopt;
 }
 
-// What an import keeps of a contact: its record line, made on the thread that read it, and
-// what the fields could not hold, under its name.
+// What an import keeps of a contact: its record line and the line's hash, made on the thread
+// that read it, and what the fields could not hold, under its name.
 struct ContactLine {
   QString line;
+  size_t hash = 0;
   QString name;  // only with overflow
   QStringList overflow;
 };
 
+size_t hashOf(const QString& line) {
+  return qHash(line, QHashSeed::globalSeed());
+}
+
 ContactLine lineOf(Contact&& contact) {
-  ContactLine out{BuildLineFromFields(contact.fields), {}, std::move(contact.overflow)};
+  ContactLine out{BuildLineFromFields(contact.fields), 0, {}, std::move(contact.overflow)};
+  out.hash = hashOf(out.line);
   if (!out.overflow.isEmpty()) out.name = std::move(contact.fields[kFullName]);
   return out;
 }
+
+// The lines an import knows (the book's, then those it adds), each as its place in a list the
+// caller keeps: found by the hash made with the line, so that nothing is hashed again, copied
+// or allocated a line.
+class KnownLines {
+ public:
+  explicit KnownLines(qsizetype expected) { grow(expected); }
+
+  // Where the line is among those known; -1 when it is not.
+  template <typename LineAt>
+  qsizetype find(const QString& line, size_t hash, const LineAt& lineAt) const {
+    for (size_t i = checkOf(hash) & mask_;; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (slot.place < 0) return -1;
+      if (slot.check == checkOf(hash) && lineAt(slot.place) == line) return slot.place;
+    }
+  }
+  // A line not known yet, known from now on by its place.
+  void insert(size_t hash, qsizetype place) {
+    if (2 * (count_ + 1) > static_cast<qsizetype>(slots_.size())) grow(2 * count_ + 2);
+    put({checkOf(hash), static_cast<qint32>(place)});
+    ++count_;
+  }
+
+ private:
+  // Small slots, twice as many in the cache: the low half of a hash places the line and, past
+  // the bits that place it, tells it from most others; the line itself tells the rest.
+  struct Slot {
+    quint32 check = 0;
+    qint32 place = -1;  // an import's lines are counted in thousands
+  };
+  static quint32 checkOf(size_t hash) { return static_cast<quint32>(hash); }
+  void put(Slot slot) {
+    size_t i = slot.check & mask_;
+    while (slots_[i].place >= 0) i = (i + 1) & mask_;
+    slots_[i] = slot;
+  }
+  // Room for `lines` at most half full.
+  void grow(qsizetype lines) {
+    size_t size = 16;
+    while (size < 2 * static_cast<size_t>(std::max<qsizetype>(lines, 1))) size *= 2;
+    if (size <= slots_.size()) return;
+    std::vector<Slot> old(size);
+    old.swap(slots_);
+    mask_ = size - 1;
+    for (const Slot& slot : old) {
+      if (slot.place >= 0) put(slot);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  qsizetype count_ = 0;
+};
 
 // An import is one change set of added lines: one save under the lock.
 std::optional<WriteError> saveAdded(RecordStore& store, const QStringList& lines) {
@@ -106,32 +167,42 @@ ImportResult importContacts(RecordStore& store, const QString& path) {
   const RecordTable& table = store.table();
   const bool empty = isPlaceholder(table);
   int room = kRecordLimit - (empty ? 0 : table.rowCount());
-  QSet<QString> known;
-  known.reserve(table.rowCount());
+  // A card takes some hundred bytes: room for the lines the file can add, no more.
+  const qsizetype expected = std::min<qsizetype>(room, info.size() / 128 + 16);
+  QStringList existing;  // the book's lines, then those added, as KnownLines has them
+  existing.reserve(table.rowCount());
   // A contact is known when its fields equal a record's values, blanks around them aside.
   for (int row = empty ? 1 : 0; row < table.rowCount(); ++row) {
     FieldTexts values;
     for (int k = 0; k < kFieldCount; ++k) values[k] = table.value(row, k).toString();
-    known.insert(BuildLineFromFields(values));
+    existing << BuildLineFromFields(values);
   }
   QStringList added;
+  added.reserve(expected);
+  KnownLines known(existing.size() + expected);
+  const auto lineAt = [&existing, &added](qsizetype place) -> const QString& {
+    return place < existing.size() ? existing[place] : added[place - existing.size()];
+  };
+  for (qsizetype i = 0; i < existing.size(); ++i) {
+    const size_t hash = hashOf(existing[i]);
+    if (known.find(existing[i], hash, lineAt) < 0) known.insert(hash, i);
+  }
   QHash<QString, QStringList> attachments;
   bool stopped = false;
   const auto takeLine = [&](ContactLine&& contact) {
     if (stopped) return;
-    // Known from now on, whatever follows: past the limit nothing more is taken.
-    const qsizetype knownBefore = known.size();
-    known.insert(contact.line);
-    if (known.size() == knownBefore) {
+    if (known.find(contact.line, contact.hash, lineAt) >= 0) {
       ++result.known;
       return;
     }
+    // Past the limit nothing more is taken.
     if (room <= 0) {
       result.limitReached = true;
       stopped = true;
       return;
     }
     --room;
+    known.insert(contact.hash, existing.size() + added.size());
     if (!contact.overflow.isEmpty()) {
       ++result.overflowed;
       if (const auto name = attachments::attachmentFileName(contact.name)) {

@@ -209,21 +209,41 @@ constexpr Extra kExtras[] = {
 
 }  // namespace
 
-Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
+struct CardScratch {
   std::vector<Property> properties;
-  properties.reserve(lines.size());
+  ContactBuilder builder;
+};
+
+void CardScratchDeleter::operator()(CardScratch* scratch) const {
+  delete scratch;
+}
+
+CardScratchPtr newCardScratch() {
+  return CardScratchPtr(new CardScratch);
+}
+
+Contact contactFromCard(const std::vector<QByteArrayView>& lines) {
+  CardScratch scratch;
+  return contactFromCard(lines, scratch);
+}
+
+Contact contactFromCard(const std::vector<QByteArrayView>& lines, CardScratch& scratch) {
+  std::vector<Property>& properties = scratch.properties;
+  properties.clear();
   QHash<QByteArray, QString> groupLabels;
   for (QByteArrayView line : lines) {
-    Property p;
-    if (!parseProperty(line, p)) continue;
-    if (is(p.name, "X-ABLABEL") && !p.group.isEmpty()) {
+    // Made where it is kept: most properties are.
+    Property& p = properties.emplace_back();
+    if (!parseProperty(line, p)) {
+      properties.pop_back();
+    } else if (is(p.name, "X-ABLABEL") && !p.group.isEmpty()) {
       groupLabels.insert(p.group.toByteArray().toUpper(), abLabel(unescapeText(textOf(p))));
-      continue;
+      properties.pop_back();
     }
-    properties.push_back(std::move(p));
   }
 
-  ContactBuilder builder;
+  ContactBuilder& builder = scratch.builder;
+  builder.reset();
   const Property* names = nullptr;             // N, read only for a card without a name in FN
   QVarLengthArray<const Property*, 2> labels;  // read only for a card without an address
   bool named = false;

@@ -68,6 +68,10 @@ bool namesQuotedPrintable(QByteArrayView line) {
 
 }  // namespace
 
+VCardReader::VCardReader(Sink sink) : sink_(std::move(sink)), scratch_(newCardScratch()) {}
+
+VCardReader::~VCardReader() = default;
+
 void VCardReader::feed(QByteArrayView bytes) {
   while (!bytes.isEmpty()) {
     const qsizetype newline = bytes.indexOf('\n');
@@ -83,7 +87,7 @@ void VCardReader::feed(QByteArrayView bytes) {
     if (line.endsWith('\r')) line.chop(1);
     // The first byte of the next line, when it is here already (0 when not).
     const char next = newline + 1 < bytes.size() ? bytes[newline + 1] : '\0';
-    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next);
+    physicalLine(line, direct ? piece.size() > kMaxLineBytes : pendingCut_, next, direct);
     pending_.truncate(0);
     pendingCut_ = false;
     bytes = bytes.sliced(newline + 1);
@@ -94,7 +98,7 @@ void VCardReader::finish() {
   if (!pending_.isEmpty() || pendingCut_) {
     QByteArrayView line = pending_;
     if (line.endsWith('\r')) line.chop(1);
-    physicalLine(line, pendingCut_, '\0');
+    physicalLine(line, pendingCut_, '\0', false);
     pending_.truncate(0);
     pendingCut_ = false;
   }
@@ -105,7 +109,7 @@ void VCardReader::finish() {
   }
 }
 
-void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
+void VCardReader::physicalLine(QByteArrayView line, bool cut, char next, bool inInput) {
   if (!started_) {
     started_ = true;
     if (line.startsWith("\xEF\xBB\xBF")) line = line.sliced(3);
@@ -141,7 +145,7 @@ void VCardReader::physicalLine(QByteArrayView line, bool cut, char next) {
   // it stands, without a copy.
   const bool continued = next == ' ' || next == '\t' || (quotedPrintable_ && line.endsWith('='));
   if (next != '\0' && !continued && !cut) {
-    cardLine(line);
+    cardLine(line, inInput && inputKept_);
     return;
   }
   logical_.truncate(0);
@@ -158,16 +162,17 @@ void VCardReader::endLogicalLine() {
     if (inCard_ && !isBinaryProperty(logical_)) cardBroken_ = true;
     return;
   }
-  cardLine(logical_);
+  cardLine(logical_, false);
 }
 
-void VCardReader::cardLine(QByteArrayView line) {
+void VCardReader::cardLine(QByteArrayView line, bool kept) {
   if (isMarker(line, "BEGIN")) {
     if (inCard_) ++unreadable_;  // the card before was never ended
     ++cards_;
     inCard_ = true;
     cardBroken_ = false;
     properties_ = 0;
+    cardSize_ = 0;
     cardBytes_.truncate(0);
     cardLines_.clear();
     return;
@@ -178,13 +183,18 @@ void VCardReader::cardLine(QByteArrayView line) {
     return;
   }
   if (cardBroken_) return;
-  if (++properties_ > kMaxProperties || cardBytes_.size() + line.size() > kMaxCardBytes) {
+  if (++properties_ > kMaxProperties || cardSize_ + line.size() > kMaxCardBytes) {
     cardBroken_ = true;
     return;
   }
   if (isBinaryProperty(line)) return;
-  cardLines_.emplace_back(cardBytes_.size(), line.size());
-  cardBytes_.append(line);
+  cardSize_ += line.size();
+  if (kept) {
+    cardLines_.push_back({line.data(), 0, line.size()});
+  } else {
+    cardLines_.push_back({nullptr, cardBytes_.size(), line.size()});
+    cardBytes_.append(line);
+  }
 }
 
 void VCardReader::endCard() {
@@ -194,10 +204,10 @@ void VCardReader::endCard() {
     return;
   }
   lines_.clear();
-  for (const auto& [at, size] : cardLines_) {
-    lines_.emplace_back(cardBytes_.constData() + at, size);
+  for (const CardLine& line : cardLines_) {
+    lines_.emplace_back(line.kept ? line.kept : cardBytes_.constData() + line.at, line.size);
   }
-  Contact contact = contactFromCard(lines_);
+  Contact contact = contactFromCard(lines_, *scratch_);
   if (contact.isEmpty()) {
     ++unreadable_;
   } else {
@@ -238,6 +248,7 @@ qsizetype cardBoundary(QByteArrayView bytes, qsizetype from) {
 
 CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink) {
   VCardReader reader(sink);
+  reader.keepInput();
   reader.feed(piece);
   reader.finish();
   return CardCounts{reader.cards(), reader.unreadable()};
@@ -247,13 +258,26 @@ qsizetype splitPoint(QByteArrayView bytes) {
   return bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
 }
 
+std::vector<qsizetype> piecesOf(QByteArrayView bytes) {
+  std::vector<qsizetype> starts{0};
+  if (bytes.size() <= kSplitBytes) return starts;
+  for (qsizetype from = kPieceBytes; from < bytes.size(); from += kPieceBytes) {
+    const qsizetype at = cardBoundary(bytes, std::max(from, starts.back() + 1));
+    if (at < 0) break;
+    starts.push_back(at);
+    from = std::max(from, at);
+  }
+  return starts;
+}
+
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
   return readVCardsInTwo(
       bytes, cut, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {
-  return readVCardsInTwo(bytes, splitPoint(bytes), sink);
+  return readVCardsWhole(
+      bytes, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 }  // namespace tavelin::exchange

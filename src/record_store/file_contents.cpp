@@ -19,11 +19,6 @@ namespace {
 
 constexpr QByteArrayView kUtf8Mark = "\xef\xbb\xbf";
 
-// A byte-order mark of UTF-16 or UTF-32 says the file is not one of ours.
-bool startsWithWideMark(QByteArrayView bytes) {
-  return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
-}
-
 // The work file holds the file's lines in sorted order. It is a by-product of the load, which
 // reads the lines from memory: a plain write will do, through one small buffer, so that no
 // copy of the whole file is made. It is written over in place and then cut to its new
@@ -119,6 +114,10 @@ void FileContents::write(LineWriter& out, const Edits& edits) const {
   for (const QString& line : edits.appended) out.appendLine(line);
 }
 
+bool startsWithWideMark(QByteArrayView bytes) {
+  return bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
+}
+
 namespace {
 
 // Opens a data file for reading; why it cannot be, or empty. A missing file is not opened and
@@ -177,7 +176,8 @@ QString compareDataFile(const QString& path, QByteArrayView bytes, bool& same) {
   return {};
 }
 
-QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile) {
+QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile,
+                     const std::function<bool()>& workFileWanted) {
   contents.reset();
   const bool utf8 = isValidUtf8(bytes);
   if (utf8 && bytes.startsWith(kUtf8Mark))
@@ -209,10 +209,12 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   // The same thread then writes the work file, while this one still reads.
   std::vector<quint32> lineOrder;
   std::latch ordered(1);
-  SideThread sorting([&lines, &lineOrder, &ordered, &workFile, utf8] {
+  bool writeWork = !workFile.isEmpty();
+  SideThread sorting([&lines, &lineOrder, &ordered, &workFile, &workFileWanted, &writeWork, utf8] {
     lineOrder = sortOrderIgnoringCase(lines, utf8);
     ordered.count_down();
-    if (!workFile.isEmpty()) writeWorkFile(workFile, lines, lineOrder, utf8);
+    if (writeWork && workFileWanted) writeWork = workFileWanted();
+    if (writeWork) writeWorkFile(workFile, lines, lineOrder, utf8);
   });
 
   LineDecoder decoder(utf8);
@@ -289,7 +291,7 @@ QString loadContents(QByteArrayView bytes, FileContents& contents, const QString
   contents.limitReached = table.rowCount() >= kRecordLimit;
   sorting.join();
   // Nothing of a file that is not text goes anywhere, the work file included.
-  if (notText && !workFile.isEmpty()) writeWorkFile(workFile, {}, {}, utf8);
+  if (notText && writeWork) writeWorkFile(workFile, {}, {}, utf8);
   return refused;
 }
 

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "record_store/page_buffer.h"
@@ -52,8 +53,13 @@ QString readDataFile(const QString& path, PageBuffer<char>& buffer, QByteArrayVi
 QString compareDataFile(const QString& path, QByteArrayView bytes, bool& same);
 
 // Sorts the lines of a data file and loads them; the sorted lines go to the work file when
-// one is named. The contents refer to the bytes (their source) from then on. Why the bytes
-// are not an address book, or empty: then contents holds only the blank row.
-QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile = {});
+// one is named and workFileWanted, when given, says so: it is asked once, on another thread,
+// just before the work file would be written, and may wait. The contents refer to the bytes
+// (their source) from then on. Why the bytes are not an address book, or empty: then
+// contents holds only the blank row.
+QString loadContents(QByteArrayView bytes, FileContents& contents, const QString& workFile = {},
+                     const std::function<bool()>& workFileWanted = {});
+// Whether bytes start with a byte-order mark of UTF-16 or UTF-32: no file of ours does.
+bool startsWithWideMark(QByteArrayView bytes);
 
 }  // namespace tavelin

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <latch>
+#include <thread>
 
 #include "record_store/file_contents.h"
 #include "record_store/side_thread.h"
@@ -90,13 +92,26 @@ QString RecordStore::fileStampOf(const QString& path) {
   return info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// A read of the data file made ahead of the first load, on its own buffer and contents.
+// A read of the data file made ahead of the first load, or a load of what a save writes made
+// while the save syncs, on its own buffer and contents.
 struct RecordStore::Preloaded {
   QString dataFile;
   PageBuffer<char> buffer;
   QByteArrayView bytes;
   FileContents contents;
   QString unreadable;  // why it could not be read or loaded; empty when it was
+  // For a save's bytes: its work file waits for the save's outcome, and is written only when
+  // the data file holds them.
+  std::latch decided{1};
+  bool saved = false;
+  bool told = false;
+  void decide(bool outcome) {
+    if (std::exchange(told, true)) return;
+    saved = outcome;
+    decided.count_down();
+  }
+  // Never left waiting, whatever ended the save.
+  ~Preloaded() { decide(false); }
   SideThread reading;  // last: joined before the rest goes
 };
 
@@ -157,11 +172,34 @@ bool RecordStore::takePreloaded() {
   // Another copy may have saved since; then this load is done again from the file.
   bool same = false;
   if (!compareDataFile(dataFile_, ahead->bytes, same).isEmpty() || !same) return false;
-  // The contents refer to the buffer's bytes, which stay where they are as it is moved.
-  readBuffer_ = std::move(ahead->buffer);
+  // The contents refer to the buffer's bytes, which stay where they are as it is moved. The
+  // buffer of the last load is the next save's: a save and a reload touch no fresh page.
+  readBuffer_.swap(ahead->buffer);
+  writer_.exchange(ahead->buffer);
   loaded_ = ahead->bytes;
   *contents_ = std::move(ahead->contents);
   return true;
+}
+
+std::unique_ptr<RecordStore::Preloaded> RecordStore::loadAhead() {
+  const QByteArrayView bytes = writer_.written();
+  if (startsWithWideMark(bytes)) return nullptr;  // the load reads none: never written
+  auto ahead = std::make_unique<Preloaded>();
+  ahead->dataFile = dataFile_;
+  ahead->bytes = bytes;  // the bytes stay where they are as their buffer changes hands
+  writer_.exchange(ahead->buffer);
+  Preloaded* loading = ahead.get();
+  ahead->reading = SideThread([loading, caller = std::this_thread::get_id(), workFile = workFile_] {
+    // In the caller, where no other processor was free, the outcome is not known yet.
+    const bool beside = std::this_thread::get_id() != caller;
+    loading->unreadable =
+        loadContents(loading->bytes, loading->contents, workFile, [loading, beside] {
+          if (beside) loading->decided.wait();
+          return beside && loading->saved;
+        });
+    if (!beside) loading->unreadable = QStringLiteral("loaded before the save");
+  });
+  return ahead;
 }
 
 std::optional<WriteError> RecordStore::refusal(const QString& target) const {
@@ -216,15 +254,23 @@ SaveResult RecordStore::write(const QString& path, const FileContents& contents,
                               const FileContents::Edits& edits) {
   writer_.restart();
   contents.write(writer_, edits);
-  if (auto error = writeFileAtomically(path, writer_.written())) {
+  const QByteArrayView written = writer_.written();
+  // The reload after a save that outgrows the table's text (an import) is loaded from the
+  // save's bytes while they are synced, and taken while the file still holds them. A table
+  // with the room is loaded again in place, which touches no fresh page.
+  std::unique_ptr<Preloaded> ahead;
+  if (path == dataFile_ && !contents_->table.hasTextRoom(written.size())) ahead = loadAhead();
+  std::optional<WriteError> error = writeFileAtomically(path, written);
+  if (ahead) ahead->decide(!error.has_value());
+  if (error) {
     bool replaced = false;
-    if (path == dataFile_ && compareDataFile(path, writer_.written(), replaced).isEmpty() &&
-        replaced) {
-      unconfirmed_ = QByteArray(writer_.written().data(), writer_.written().size());
+    if (path == dataFile_ && compareDataFile(path, written, replaced).isEmpty() && replaced) {
+      unconfirmed_ = QByteArray(written.data(), written.size());
     }
     return *error;
   }
   if (path == dataFile_) unconfirmed_.clear();
+  if (ahead) preloaded_ = std::move(ahead);
   skipWatch_ = true;
   return {};
 }

@@ -115,6 +115,9 @@ class RecordStore {
   struct Preloaded;
   // Takes over the contents read ahead, when they still stand for the file.
   bool takePreloaded();
+  // Starts loading what the writer holds, beside the caller, taking over its buffer; none
+  // where a load would not read those bytes.
+  std::unique_ptr<Preloaded> loadAhead();
   // Apply, where the wrappers already know the table row of the one line the set takes out.
   SaveResult apply(const ChangeSet& changes, int knownRow);
   // Writes the contents with the edits to path; marks the write as this copy's own.

@@ -47,6 +47,8 @@ class RecordTable {
   }
   // Room for the rows and for their text, in UTF-16 units.
   void reserve(int rows, qsizetype chars = 0);
+  // Whether the text has room for that many units already.
+  bool hasTextRoom(qsizetype chars) const { return text_.capacity() >= static_cast<size_t>(chars); }
   // Keeps the first `keep` rows of the given order: row i becomes what row order[i] was.
   void reorder(const std::vector<quint32>& order, size_t keep);
   // Stores a record field by field; each text is cut to 80 characters and copied. A view

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tavelin {
 namespace {
 
@@ -157,8 +161,29 @@ char* LineWriter::room(qsizetype maxBytes) {
   return out_.data() + used_;
 }
 
+namespace {
+
+// ASCII characters as their bytes, sixteen at a time where it can.
+char* narrow(char* out, const char16_t* in, qsizetype n) {
+  qsizetype i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+    // Below 0x80 each unit fits its byte, unchanged by the saturation.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; i < n; ++i) out[i] = static_cast<char>(in[i]);
+  return out + n;
+}
+
+}  // namespace
+
 char* LineWriter::encode(char* out, QStringView text) {
-  // Plain ASCII is copied; the encoder takes over from the first other character.
+  // Nearly every line is plain ASCII: told so in one pass, and narrowed in another.
+  if (QtPrivate::isAscii(text)) return narrow(out, text.utf16(), text.size());
+  // Otherwise the ASCII is copied until the encoder takes over at the first other character.
   const QChar* c = text.begin();
   for (; c != text.end() && c->unicode() < 0x80; ++c) *out++ = static_cast<char>(c->unicode());
   if (c != text.end()) out = encoder_.appendToBuffer(out, QStringView(c, text.end()));

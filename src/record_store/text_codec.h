@@ -49,13 +49,19 @@ class LineWriter {
   explicit LineWriter(qsizetype expectedSize = 0) { reserve(expectedSize); }
   // Room for this many bytes in all; what is written so far is kept.
   void reserve(qsizetype bytes);
-  void append(QStringView text);      // part of a line
-  void appendLine(QStringView line);  // the rest of a line, and its end
+  void append(QStringView text);              // part of a line
+  void appendLine(QStringView line);          // the rest of a line, and its end
   void appendBytesLine(QByteArrayView line);  // a line already encoded, and its end
   QByteArray take();
   // The bytes written so far, and a new start that keeps the room for more.
   QByteArrayView written() const { return QByteArrayView(out_.data(), used_); }
   void restart() { used_ = 0; }
+  // Hands over the buffer holding what was written, for its bytes to outlive the next write,
+  // and takes the given one (kept from an earlier write, or empty) in its place.
+  void exchange(PageBuffer<char>& buffer) {
+    out_.swap(buffer);
+    used_ = 0;
+  }
 
   // For callers that write a line piece by piece: room for maxBytes, the place to write,
   // encode() to put text there, and done() with where the writing ended.

@@ -146,6 +146,48 @@ class ContactFilesTest : public QObject {
     QVERIFY(names.contains(QStringLiteral("Filler %1").arg(fillers - 1)));
   }
 
+  void importKnown_data() {
+    QTest::addColumn<int>("book");  // records "N0".. in the book, each twice when twins
+    QTest::addColumn<bool>("twins");
+    QTest::addColumn<int>("from");  // the cards name "N<from>" to "N<to - 1>"
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("copies");  // of all the cards, one run after another
+    QTest::addColumn<int>("imported");
+    QTest::addColumn<int>("known");
+    // Short cards: more of them than the file's size suggests.
+    QTest::newRow("the cards twice") << 0 << false << 0 << 3000 << 2 << 3000 << 3000;
+    QTest::newRow("the book's records and new ones") << 300 << false << 0 << 400 << 1 << 100 << 300;
+    QTest::newRow("twin records in the book") << 50 << true << 40 << 60 << 3 << 10 << 50;
+  }
+
+  // A contact is known once it is in the book or was taken from the file before it; each
+  // is counted once, however many lines or cards stand for it.
+  void importKnown() {
+    QFETCH(int, book);
+    QFETCH(bool, twins);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, copies);
+    Fixture f;
+    QStringList lines;
+    for (int i = 0; i < book; ++i) {
+      lines << line(QStringLiteral("N%1").arg(i));
+      if (twins) lines << lines.last();
+    }
+    writeFile(kDataFileName, fileOf(lines));
+    f.store.SortFile();
+    QByteArray cards;
+    for (int k = 0; k < copies; ++k) {
+      for (int i = from; i < to; ++i) cards += card("FN:N" + QByteArray::number(i) + "\r\n");
+    }
+    writeFile("in.vcf", cards);
+    const ImportResult result = importContacts(f.store, "in.vcf");
+    QVERIFY(!result.failure);
+    QTEST(result.imported, "imported");
+    QTEST(result.known, "known");
+    QCOMPARE(f.names().size(), (twins ? 2 * book : book) + result.imported);
+  }
+
   void refused_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("reason");

@@ -197,6 +197,19 @@ class VCardReaderTest : public QObject {
       QCOMPARE(nonEmpty(read.contacts[0]), fields);
       QCOMPARE(read.contacts[0].overflow, overflow);
     }
+    // The same after a card that says all a card can: nothing of one card stays for the next.
+    const QByteArray full = card(
+        "FN:Full\r\nN:Fam;Giv;Add;;\r\nORG:Org;Unit\r\nTITLE:Boss\r\n"
+        "TEL;TYPE=pref:1\r\nTEL;X-TAVELIN-PHONE=4:2\r\nTEL:3\r\nTEL:4\r\nTEL:5\r\n"
+        "EMAIL;TYPE=pref:a@x\r\nEMAIL:b@x\r\nURL:u1\r\nURL:u2\r\n"
+        "ADR;TYPE=pref:;;S1;L1;R1;P1;C1\r\nADR:;;S2;L2;;;\r\nLABEL:Lab\r\n"
+        "NOTE:n1\\nn2\\nn3\\nn4\\nn5\r\nitem1.X-ABLABEL:Mine\r\nitem1.TEL:6\r\n");
+    // (A byte-order mark is one only at the start.)
+    const QByteArray after = full + (bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes);
+    const ReadContacts read = readInPieces(after, after.size() + 1);
+    QCOMPARE(read.contacts.size(), size_t(2));
+    QCOMPARE(nonEmpty(read.contacts[1]), fields);
+    QCOMPARE(read.contacts[1].overflow, overflow);
   }
 
   void damaged_data() {
@@ -220,6 +233,10 @@ class VCardReaderTest : public QObject {
     QTest::newRow("a note of 2 MB")
         << card("FN:Long\r\nNOTE:" + QByteArray(2 << 20, 'n') + "\r\n") + a << QStringList{"A"} << 1
         << true;
+    QByteArray filler;  // no field takes it, but the card keeps it while it is read
+    for (int i = 0; i < 5; ++i) filler += "X-FILLER:" + QByteArray(900 << 10, 'f') + "\r\n";
+    QTest::newRow("properties of 4.5 MB in all")
+        << card("FN:Big\r\n" + filler) + a << QStringList{"A"} << 1 << true;
     QTest::newRow("a photo of 2 MB, folded")
         << card("FN:Photo\r\nPHOTO;ENCODING=b:" + QByteArray(1 << 20, 'p') + "\r\n " +
                 QByteArray(1 << 20, 'q') + "\r\n") +
@@ -247,6 +264,13 @@ class VCardReaderTest : public QObject {
       QCOMPARE(read.unreadable, unreadable);
       QCOMPARE(read.anyCard, anyCard);
     }
+    // Given whole, the properties are read where they stand: the same, the limits too.
+    const ReadContacts whole = readVCards(bytes);
+    QStringList wholeNames;
+    for (const Contact& c : whole.contacts) wholeNames.append(c.fields[kFullName]);
+    QCOMPARE(wholeNames, names);
+    QCOMPARE(whole.unreadable, unreadable);
+    QCOMPARE(whole.anyCard, anyCard);
   }
 
   void fieldTexts_data() {

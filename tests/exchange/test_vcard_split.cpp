@@ -133,15 +133,24 @@ class VCardSplitTest : public QObject {
     QByteArray broken = many;
     broken.replace("END:VCARD\r\nBEGIN:VCARD\r\nFN:Person 2000", "BEGIN:VCARD\r\nFN:Person 2000");
     QTest::newRow("the middle card never ended") << broken << 3999 << 1 << "Person 3999";
+    // Cards never ended wherever the pieces may begin or end.
+    QByteArray scattered = many;
+    for (int i = 250; i < 4000; i += 250) {
+      const QByteArray name = "FN:Person " + QByteArray::number(i) + "\r\n";
+      scattered.replace(QByteArray("END:VCARD\r\nBEGIN:VCARD\r\n" + name),
+                        QByteArray("BEGIN:VCARD\r\n" + name));
+    }
+    QTest::newRow("a card in 250 never ended") << scattered << 3985 << 15 << "Person 3999";
   }
 
   void big() {
-    // Past kSplitBytes the cards are read on two threads, in the file's order.
+    // Past kSplitBytes the cards are read in pieces on two threads, in the file's order.
     QFETCH(QByteArray, bytes);
     QFETCH(int, contacts);
     QFETCH(int, unreadable);
     QFETCH(QString, last);
     QVERIFY(bytes.size() > kSplitBytes);
+    QVERIFY(piecesOf(bytes).size() > 2);  // read by both threads, a piece at a time
     std::vector<FieldTexts> fields;
     const CardCounts counts =
         readVCardsWhole(bytes, [&fields](Contact&& c) { fields.push_back(c.fields); });

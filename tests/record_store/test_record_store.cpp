@@ -38,6 +38,8 @@ class RecordStoreTest : public QObject {
   void recordLimitKeepsEveryRecord();
   void sideThread();
   void preloadTakenOnlyWhileTheFileIsUnchanged();
+  void reloadAfterSave_data();
+  void reloadAfterSave();
 };
 
 void RecordStoreTest::fieldsAndLines() {
@@ -85,6 +87,18 @@ void RecordStoreTest::fieldsAndLines() {
   QCOMPARE(BuildLineFromFields(typed),
            QStringLiteral("\"  Ann 'A' \",\"\",\"\",\"\",\"\",\"\","
                           "\"\",\"\",\"a,b\",\"\",\"\",\"\",\"\",\"\""));
+  // A quote wherever it stands in a field, and a field of every length around it.
+  for (int n = 1; n < 20; ++n) {
+    for (int at = 0; at < n; ++at) {
+      FieldTexts one;
+      one[1] = QString(n, QLatin1Char('x'));
+      one[1][at] = QLatin1Char('"');
+      QString expected = one[1];
+      expected[at] = QLatin1Char('\'');
+      QCOMPARE(BuildLineFromFields(one),
+               "\"\",\"" + expected + "\"" + QString(12, QLatin1Char(',')).replace(",", ",\"\""));
+    }
+  }
   // A slot holds 80 characters, leading blanks included; what is written is trimmed.
   RecordTable table;
   table.beginRecord();
@@ -101,6 +115,14 @@ void RecordStoreTest::fieldsAndLines() {
   writer.append(u"\"b");
   writer.appendLine(u"\u00e9");
   QCOMPARE(writer.take(), QByteArray("a\xef\xbf\xbd\"b\xc3\xa9\r\n"));
+  // Plain lines of every length, and one whose last character only is not ASCII.
+  for (int n = 0; n < 40; ++n) {
+    const QByteArray ascii = QByteArray("abcdefghijklmnopqrstuvwxyz0123456789ABCD").first(n);
+    writer.appendLine(QString::fromLatin1(ascii));
+    QCOMPARE(writer.take(), ascii + "\r\n");
+    writer.appendLine(QString(QString::fromLatin1(ascii) + QChar(0xe9)));
+    QCOMPARE(writer.take(), ascii + "\xc3\xa9\r\n");
+  }
 
   QCOMPARE(decodeText("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
   QCOMPARE(decodeText("caf\xe9 \x80"), QStringLiteral("caf\u00e9 \u20ac"));  // Windows-1252
@@ -268,6 +290,80 @@ void RecordStoreTest::preloadTakenOnlyWhileTheFileIsUnchanged() {
   writeFile(kDataFileName, QByteArray("\xff\xfe\x41\x00"));
   QCOMPARE(f.store.SortFile().unreadable, QStringLiteral("it is not a text file"));
   QVERIFY(!f.store.SaveAll(record("Bram")));
+}
+
+void RecordStoreTest::reloadAfterSave_data() {
+  QTest::addColumn<QString>("after");      // what happens between the save and the reload
+  QTest::addColumn<bool>("oneProcessor");  // the save made where no other processor is free
+  QTest::addColumn<QStringList>("names");  // the reload's
+  // The work file's names right after the save, where it is known then: a save that failed
+  // leaves it as it was, and so does one whose bytes could not be loaded beside it.
+  QTest::addColumn<QStringList>("workFile");
+
+  const QStringList before = {"Ann", "Cleo"}, saved = {"Ann", "Bram", "Cleo"};
+  QTest::newRow("nothing") << "" << false << saved << QStringList{};
+  QTest::newRow("nothing, one processor") << "" << true << saved << before;
+  QTest::newRow("another copy saves")
+      << "other" << false << QStringList{"Ann", "Bram", "Cleo", "Dirk"} << QStringList{};
+  QTest::newRow("changed to the same length")
+      << "same length" << false << QStringList{"Ann", "Cleo", "Zora"} << QStringList{};
+  QTest::newRow("the rename failed") << "rename failed" << false << before << before;
+  QTest::newRow("the folder sync failed") << "folder sync failed" << false << saved << before;
+}
+
+// A save's own bytes are loaded while they are synced; the reload after it shows the file as
+// it is then, whatever happened in between, and the work file follows only a save that wrote
+// the data file.
+void RecordStoreTest::reloadAfterSave() {
+  QFETCH(QString, after);
+  QFETCH(bool, oneProcessor);
+  QFETCH(QStringList, names);
+  QFETCH(QStringList, workFile);
+  StoreFixture f;
+  const QString work = workFilePath(f.env.configRoot());
+  const auto fileOfNames = [](const QStringList& list) {
+    QByteArrayList lines;
+    for (const QString& name : list) lines << record(name.toUtf8());
+    return fileOf(lines);
+  };
+  writeFile(kDataFileName, fileOf({record("Cleo"), record("Ann")}));
+  f.store.SortFile();
+
+  // Fails the one step named, for the data file only.
+  struct Failing final : FileSystemFaults {
+    std::optional<WriteStep> step;
+    std::optional<QString> fault(WriteStep s, const QString& path) override {
+      if (s != step || !path.endsWith(kDataFileName)) return std::nullopt;
+      return QStringLiteral("Input/output error");
+    }
+  } failing;
+  if (after == u"rename failed") failing.step = WriteStep::Rename;
+  if (after == u"folder sync failed") failing.step = WriteStep::FolderSync;
+  FileSystemFaults::install(&failing);
+  cpu_set_t all, one;
+  QCOMPARE(sched_getaffinity(0, sizeof all, &all), 0);
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  if (oneProcessor) QCOMPARE(sched_setaffinity(0, sizeof one, &one), 0);
+  const bool ok = bool(f.store.SaveAll(record("Bram")));
+  QCOMPARE(sched_setaffinity(0, sizeof all, &all), 0);
+  FileSystemFaults::install(nullptr);
+  QCOMPARE(ok, !failing.step);
+  if (!workFile.isEmpty()) QCOMPARE(readFile(work), fileOfNames(workFile));
+
+  if (after == u"other") {
+    RecordStore other(f.env.configRoot() + u"/other.tmp"_qs);
+    other.SortFile();
+    QVERIFY(other.SaveAll(record("Dirk")));
+  } else if (after == u"same length") {
+    writeFile(kDataFileName, fileOf({record("Zora"), record("Ann"), record("Cleo")}));
+  }
+  QVERIFY(f.store.SortFile().unreadable.isEmpty());
+  QCOMPARE(f.names(), names);
+  QCOMPARE(readFile(work), fileOfNames(names));
+  // The next save starts from what the reload shows.
+  QVERIFY(f.store.SaveAll(record("Eva")));
+  QCOMPARE(readFile(kDataFileName), fileOfNames(names << "Eva"));
 }
 
 // Work beside the caller runs once, on another thread where another processor may take it,
