@@ -116,35 +116,33 @@ SyncState parseJsonState(QByteArrayView bytes) {
   return state;
 }
 
-// One text of at most limit UTF-8 bytes; anything else leaves ok false.
-QString readText(QCborStreamReader& in, qsizetype limit, bool& ok) {
-  if (!ok || !in.isString() || !in.isLengthKnown() || in.length() > quint64(limit)) {
+// One string of its kind (text or bytes), whole, of at most limit bytes; anything else leaves
+// ok false. The length is the file's word until read: never more is made room for than the
+// limit, at most the file's size.
+template <typename T>
+T readString(QCborStreamReader& in, bool isKind,
+             QCborStreamReader::StringResult<T> (QCborStreamReader::*readChunk)(), qsizetype limit,
+             bool& ok) {
+  if (!ok || !isKind || !in.isLengthKnown() || in.length() > quint64(limit)) {
     ok = false;
     return {};
   }
-  QString text;
-  for (auto chunk = in.readString(); ok; chunk = in.readString()) {
+  T whole;
+  whole.reserve(qsizetype(in.length()));
+  for (auto chunk = (in.*readChunk)(); ok; chunk = (in.*readChunk)()) {
     if (chunk.status == QCborStreamReader::Error) ok = false;
     if (chunk.status != QCborStreamReader::Ok) break;
-    text += chunk.data;
+    whole += chunk.data;
   }
-  return text;
+  return whole;
 }
 
-// The length is the file's word until read: never more is made room for than the file holds.
+QString readText(QCborStreamReader& in, qsizetype limit, bool& ok) {
+  return readString(in, in.isString(), &QCborStreamReader::readString, limit, ok);
+}
+
 QByteArray readBytes(QCborStreamReader& in, qsizetype limit, bool& ok) {
-  if (!ok || !in.isByteArray() || !in.isLengthKnown() || in.length() > quint64(limit)) {
-    ok = false;
-    return {};
-  }
-  QByteArray bytes;
-  bytes.reserve(qsizetype(in.length()));
-  for (auto chunk = in.readByteArray(); ok; chunk = in.readByteArray()) {
-    if (chunk.status == QCborStreamReader::Error) ok = false;
-    if (chunk.status != QCborStreamReader::Ok) break;
-    bytes += chunk.data;
-  }
-  return bytes;
+  return readString(in, in.isByteArray(), &QCborStreamReader::readByteArray, limit, ok);
 }
 
 bool enterArray(QCborStreamReader& in, quint64 length) {
