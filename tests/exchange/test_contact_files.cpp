@@ -314,6 +314,39 @@ class ContactFilesTest : public QObject {
     QVERIFY(f.dialogs.shown.empty());
   }
 
+  void largeExportAsOneWriter_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("vCard 3.0") << int(ExportFormat::VCard30);
+    QTest::newRow("vCard 4.0") << int(ExportFormat::VCard40);
+  }
+
+  void largeExportAsOneWriter() {
+    // A book large enough to be written on two processors: the same bytes as one writer's,
+    // namesakes on both sides of the middle numbered on from each other.
+    QFETCH(int, format);
+    Fixture f;
+    QStringList lines;
+    for (int i = 0; i < 5000; ++i) {
+      FieldTexts r;
+      r[0] = QStringLiteral("Person %1").arg(i % 700);
+      r[4] = QString::number(i);
+      lines.append(BuildLineFromFields(r));
+    }
+    writeFile(kDataFileName, fileOf(lines));
+    f.store.SortFile();
+    std::vector<FieldTexts> records;
+    for (int row = 0; row < f.store.rowCount(); ++row) {
+      FieldTexts r;
+      for (int k = 0; k < kFieldCount; ++k) r[k] = f.store.table().value(row, k).toString();
+      records.push_back(r);
+    }
+    const ExportResult exported = exportContacts(f.store, "out", ExportFormat(format));
+    QCOMPARE(exported.exported, 5000);
+    const VCardVersion version =
+        ExportFormat(format) == ExportFormat::VCard40 ? VCardVersion::V40 : VCardVersion::V30;
+    QCOMPARE(readFile(f.env.workPath("out")), writeVCards(records, version));
+  }
+
   void roundTrip_data() {
     QTest::addColumn<int>("format");
     QTest::newRow("vCard 3.0") << int(ExportFormat::VCard30);
