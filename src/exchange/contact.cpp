@@ -62,6 +62,10 @@ bool Contact::isEmpty() const {
   return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
 }
 
+bool hasNoWord(const FieldViews& fields) {
+  return std::all_of(fields.begin(), fields.end(), [](QStringView f) { return f.isEmpty(); });
+}
+
 FieldViews viewsOf(const FieldTexts& fields) {
   FieldViews views;
   for (int k = 0; k < kFieldCount; ++k) views[k] = fields[k];

@@ -37,6 +37,8 @@ struct Contact {
 // A record's fields as the writers take them, without copying the table's text.
 using FieldViews = std::array<QStringView, kFieldCount>;
 FieldViews viewsOf(const FieldTexts& fields);
+// A record without a word in any field: no card and no row is written for it.
+bool hasNoWord(const FieldViews& fields);
 
 // A field's text as the table stores it: control characters as blanks, quotes as apostrophes,
 // no blanks at either end.

@@ -35,7 +35,7 @@ void CsvWriter::writeHeader(QByteArray& out) {
 }
 
 void CsvWriter::write(QByteArray& out, const FieldViews& f) {
-  if (std::all_of(f.begin(), f.end(), [](QStringView v) { return v.isEmpty(); })) return;
+  if (hasNoWord(f)) return;
   // The family name is the last word; a name whose words are not one blank apart goes
   // whole into the first name, so that joining the parts again gives it back.
   const QStringView name = f[kFullName];

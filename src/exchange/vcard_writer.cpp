@@ -194,20 +194,12 @@ VCardWriter::VCardWriter(VCardVersion version)
 
 VCardWriter::~VCardWriter() = default;
 
-namespace {
-
-bool noWord(const FieldViews& f) {
-  return std::all_of(f.begin(), f.end(), [](QStringView v) { return v.isEmpty(); });
-}
-
-}  // namespace
-
 void VCardWriter::passOver(const FieldViews& f) {
-  if (!noWord(f)) ++namesSeen_[f[kFullName]];
+  if (!hasNoWord(f)) ++namesSeen_[f[kFullName]];
 }
 
 void VCardWriter::write(QByteArray& out, const FieldViews& f) {
-  if (noWord(f)) return;
+  if (hasNoWord(f)) return;
   const bool v4 = version_ == VCardVersion::V40;
   Card card(out, cardRoom(f), folding_);
   card.put(v4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n");
