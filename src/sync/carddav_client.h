@@ -88,17 +88,18 @@ struct EtagListing {
   DavResult result;
   std::vector<MemberEtag> members;
 };
-struct SyncChanges {
-  DavResult result;
-  QString token;                    // for the next sync
-  std::vector<MemberEtag> changed;  // added or changed
-  QStringList removed;
-  bool truncated = false;  // the server sent part (507 on the book): ask again with token
-};
 struct FetchedCard {
   QString href;
   QByteArray etag;
   QByteArray card;
+};
+struct SyncChanges {
+  DavResult result;
+  QString token;                    // for the next sync
+  std::vector<MemberEtag> changed;  // added or changed
+  std::vector<FetchedCard> cards;   // added or changed, sent whole (asked withCards)
+  QStringList removed;
+  bool truncated = false;  // the server sent part (507 on the book): ask again with token
 };
 struct CardBatch {
   std::vector<FetchedCard> cards;
@@ -132,8 +133,9 @@ class CardDavClient : public QObject {
   void discover(std::function<void(Discovery)> done);
   // What the address book is and whether it offers sync-collection (RFC 6578).
   void probeCollection(std::function<void(CollectionInfo)> done);
-  // Changes since token (empty: everything, with a first token).
-  void syncCollection(const QString& token, std::function<void(SyncChanges)> done);
+  // Changes since token (empty: everything, with a first token). withCards asks for the
+  // changed cards in the same answer; a server that leaves them out lists them in changed.
+  void syncCollection(const QString& token, bool withCards, std::function<void(SyncChanges)> done);
   void listEtags(std::function<void(EtagListing)> done);
   // Fetches in batches of limits.multigetBatch, one onBatch per batch, then done once.
   void multiget(const QStringList& hrefs, std::function<void(CardBatch)> onBatch,

@@ -167,15 +167,19 @@ void CardDavClient::probeCollection(std::function<void(CollectionInfo)> done) {
        });
 }
 
-void CardDavClient::syncCollection(const QString& token, std::function<void(SyncChanges)> done) {
-  send(xmlRequest("REPORT", collection_, "0", syncCollectionBody(token), limits_.maxOtherBytes),
+void CardDavClient::syncCollection(const QString& token, bool withCards,
+                                   std::function<void(SyncChanges)> done) {
+  send(xmlRequest("REPORT", collection_, "0", syncCollectionBody(token, withCards),
+                  withCards ? limits_.maxMultigetBytes : limits_.maxOtherBytes),
        [this, done = std::move(done)](Response response) {
          SyncChanges changes;
          const Multistatus found =
              multistatusOf(response, collection_, limits_.xml, changes.result);
          if (!changes.result.ok()) return done(std::move(changes));
          if (found.syncToken.isEmpty()) {
-           return done({unreadable(response.url, QStringLiteral("no sync token")), {}, {}, {}});
+           SyncChanges none;
+           none.result = unreadable(response.url, QStringLiteral("no sync token"));
+           return done(std::move(none));
          }
          changes.token = found.syncToken;
          for (const DavResponse& r : found.responses) {
@@ -186,6 +190,9 @@ void CardDavClient::syncCollection(const QString& token, std::function<void(Sync
            if (r.isCollection) continue;
            if (r.status == 404) {
              changes.removed.append(r.href);
+           } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty() && r.hasAddressData &&
+                      !r.addressDataTooLarge) {
+             changes.cards.push_back({r.href, r.etag, r.addressData});
            } else if (r.status >= 200 && r.status < 300 && !r.etag.isEmpty()) {
              changes.changed.push_back({r.href, r.etag});
            }

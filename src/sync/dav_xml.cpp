@@ -320,11 +320,12 @@ QByteArray propfindBody(const QStringList& davProps, const QStringList& cardDavP
                   [&](QXmlStreamWriter& xml) { writeProps(xml, davProps, cardDavProps); });
 }
 
-QByteArray syncCollectionBody(const QString& token) {
+QByteArray syncCollectionBody(const QString& token, bool withCards) {
   return document(kDav, QStringLiteral("sync-collection"), [&](QXmlStreamWriter& xml) {
     xml.writeTextElement(kDav, QStringLiteral("sync-token"), token);
     xml.writeTextElement(kDav, QStringLiteral("sync-level"), QStringLiteral("1"));
-    writeProps(xml, {QStringLiteral("getetag")}, {});
+    writeProps(xml, {QStringLiteral("getetag")},
+               withCards ? QStringList{QStringLiteral("address-data")} : QStringList{});
   });
 }
 

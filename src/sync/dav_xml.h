@@ -56,7 +56,7 @@ DavErrorBody parseDavError(QByteArrayView body);
 
 // Request bodies.
 QByteArray propfindBody(const QStringList& davProps, const QStringList& cardDavProps);
-QByteArray syncCollectionBody(const QString& token);
+QByteArray syncCollectionBody(const QString& token, bool withCards = false);
 QByteArray multigetBody(const QStringList& hrefs);
 
 }  // namespace tavelin::sync

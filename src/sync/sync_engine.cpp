@@ -75,6 +75,7 @@ void SyncEngine::start() {
   keepToken_ = triedListing_ = stopping_ = sentNew_ = false;
   rounds_ = done_ = total_ = inFlight_ = sinceSave_ = 0;
   changed_.clear();
+  changedCards_.clear();
   removed_.clear();
   cards_.clear();
   summary_ = {};
@@ -114,9 +115,10 @@ void SyncEngine::start() {
 }
 
 void SyncEngine::findChanges() {
-  // With a token the changes are one request away; the first sync asks what the book offers.
+  // With a token the changes, cards and all, are one request away; the first sync asks what
+  // the book offers, and fetches the cards in batches.
   if (!state_.syncToken.isEmpty()) {
-    syncChanges(state_.syncToken, false);
+    syncChanges(state_.syncToken, false, true);
     return;
   }
   client_.probeCollection(guarded([this](CollectionInfo info) {
@@ -125,26 +127,31 @@ void SyncEngine::findChanges() {
       return stop(localFailure(QStringLiteral("the address is no address book")));
     }
     if (info.supportsSyncCollection) {
-      syncChanges({}, true);
+      syncChanges({}, true, false);
     } else {
       listEtags();
     }
   }));
 }
 
-void SyncEngine::syncChanges(const QString& token, bool full) {
+void SyncEngine::syncChanges(const QString& token, bool full, bool withCards) {
   client_.syncCollection(
-      token, guarded([this, token, full](SyncChanges changes) {
+      token, withCards, guarded([this, token, full, withCards](SyncChanges changes) {
         const DavResult& result = changes.result;
         if (!result.ok()) {
+          // Too many cards for one answer: the same changes, their cards fetched in batches.
+          if (withCards && result.outcome == DavOutcome::TooLarge) {
+            return syncChanges(token, full, false);
+          }
           const bool fromToken = !token.isEmpty() && rounds_ == 0;
           // An unknown token (some servers answer it with a 5xx): list everything once.
           if (fromToken &&
               (result.outcome == DavOutcome::InvalidSyncToken ||
                (result.outcome == DavOutcome::HttpError && result.httpStatus >= 500))) {
             changed_.clear();
+            changedCards_.clear();
             removed_.clear();
-            return syncChanges({}, true);
+            return syncChanges({}, true, false);
           }
           // A server that took the token once and no longer offers sync-collection.
           if (fromToken && result.outcome == DavOutcome::HttpError && result.httpStatus >= 400) {
@@ -153,14 +160,19 @@ void SyncEngine::syncChanges(const QString& token, bool full) {
           return stop(result);
         }
         for (MemberEtag& member : changes.changed) changed_.push_back(std::move(member));
+        for (FetchedCard& card : changes.cards) changedCards_.push_back(std::move(card));
         for (const QString& href : changes.removed) removed_.insert(href);
+        if (rounds_ > 0 && !changes.removed.isEmpty()) {
+          // A card sent in an earlier part and removed since is no change to take.
+          const QSet<QString> gone(changes.removed.begin(), changes.removed.end());
+          std::erase_if(changedCards_,
+                        [&](const FetchedCard& card) { return gone.contains(card.href); });
+        }
         if (changes.truncated && ++rounds_ < kMaxRounds && !changes.token.isEmpty()) {
-          return syncChanges(changes.token, full);
+          return syncChanges(changes.token, full, withCards);
         }
         token_ = changes.token;
-        std::vector<MemberEtag> members = std::move(changed_);
-        changed_.clear();
-        compareListing(members, full);
+        compareListing(std::exchange(changed_, {}), std::exchange(changedCards_, {}), full);
       }));
 }
 
@@ -169,19 +181,25 @@ void SyncEngine::listEtags() {
   client_.listEtags(guarded([this](EtagListing listing) {
     if (!listing.result.ok()) return stop(listing.result);
     token_.clear();
-    compareListing(listing.members, true);
+    compareListing(std::move(listing.members), {}, true);
   }));
 }
 
-void SyncEngine::compareListing(const std::vector<MemberEtag>& members, bool full) {
+void SyncEngine::compareListing(std::vector<MemberEtag> members, std::vector<FetchedCard> cards,
+                                bool full) {
   QSet<QString> listed;
-  for (const MemberEtag& member : members) {
-    listed.insert(member.href);
-    removed_.remove(member.href);
-    const SyncedContact* known = state_.findHref(member.href);
+  const auto isNew = [&](const QString& href, const QByteArray& etag) {
+    listed.insert(href);
+    removed_.remove(href);
+    const SyncedContact* known = state_.findHref(href);
     // Our own uploads come back with the ETag we already hold.
-    if (known && !known->etag.isEmpty() && known->etag == member.etag) continue;
-    changed_.push_back(member);
+    return !(known && !known->etag.isEmpty() && known->etag == etag);
+  };
+  for (MemberEtag& member : members) {
+    if (isNew(member.href, member.etag)) changed_.push_back(std::move(member));
+  }
+  for (FetchedCard& card : cards) {
+    if (isNew(card.href, card.etag)) cards_.push_back(std::move(card));
   }
   if (full) {
     for (const SyncedContact& contact : state_.contacts) {

@@ -55,9 +55,9 @@ class SyncEngine : public SyncRunner {
  private:
   // Finding the changes.
   void findChanges();
-  void syncChanges(const QString& token, bool full);
+  void syncChanges(const QString& token, bool full, bool withCards);
   void listEtags();
-  void compareListing(const std::vector<MemberEtag>& members, bool full);
+  void compareListing(std::vector<MemberEtag> members, std::vector<FetchedCard> cards, bool full);
   void fetchChanged();
   // The local side, read ahead while the server answers the first request.
   void applyLocal();
@@ -113,6 +113,7 @@ class SyncEngine : public SyncRunner {
   bool triedListing_ = false;
   int rounds_ = 0;
   std::vector<MemberEtag> changed_;
+  std::vector<FetchedCard> changedCards_;  // changed, sent whole with the changes
   QSet<QString> removed_;
   std::vector<FetchedCard> cards_;
   SyncSummary summary_;

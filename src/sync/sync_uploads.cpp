@@ -94,7 +94,7 @@ void SyncEngine::takeTokenAfterSending() {
   // the token are all ours, the next sync starts after our new cards. Edits and deletions
   // of cards the token already knew need no such step: the next sync sees them come back
   // with the ETags we hold, and skips them.
-  client_.syncCollection(state_.syncToken, guarded([this](SyncChanges changes) {
+  client_.syncCollection(state_.syncToken, false, guarded([this](SyncChanges changes) {
                            bool ours = changes.result.ok() && !changes.truncated &&
                                        !changes.token.isEmpty();
                            for (const MemberEtag& member : changes.changed) {

@@ -110,7 +110,7 @@ void CardDavHostileTest::hostileBodies() {
     if (listing) result = listing->result;
   } else if (operation == QLatin1String("sync")) {
     const auto changes = awaitResult<SyncChanges>(
-        [&](auto done) { c->syncCollection(QStringLiteral("t1"), std::move(done)); });
+        [&](auto done) { c->syncCollection(QStringLiteral("t1"), false, std::move(done)); });
     if (changes) result = changes->result;
   } else {
     result = awaitResult<DavResult>([&](auto done) {
@@ -430,7 +430,7 @@ void CardDavHostileTest::syncInParts() {
   };
   std::unique_ptr<CardDavClient> c = client(server_->url(QStringLiteral("/ann/book/")));
   const auto changes = awaitResult<SyncChanges>(
-      [&](auto done) { c->syncCollection(QStringLiteral("token-1"), std::move(done)); });
+      [&](auto done) { c->syncCollection(QStringLiteral("token-1"), false, std::move(done)); });
   QVERIFY(changes && changes->result.ok());
   QVERIFY(changes->truncated);
   QCOMPARE(changes->token, QStringLiteral("token-2"));

@@ -45,6 +45,8 @@ class SyncEngineHostileTest : public QObject {
   void tokenAnswers_data();
   void tokenAnswers();
   void nothingChangedIsOneRequest();
+  void cardsWithTheChanges_data();
+  void cardsWithTheChanges();
   void failedUploadRetriedOnItsAddress();
   void cardOfManyProperties();
   void dataFileGone_data();
@@ -53,8 +55,9 @@ class SyncEngineHostileTest : public QObject {
  private:
   // Ann, synced with token t1.
   void syncedBook(bool withAnn = true);
-  SyncOutcome sync();
-  int localCount();
+  SyncOutcome sync(const DavLimits& limits = {});
+  QStringList localNames();
+  int localCount() { return int(localNames().size()); }
   int requests(const QByteArray& method, const QByteArray& bodyPart = {}) const;
 
   QNetworkAccessManager network_;
@@ -90,8 +93,8 @@ void SyncEngineHostileTest::syncedBook(bool withAnn) {
   QVERIFY(!writeSyncState(syncStatePath(kDataFileName), state));
 }
 
-SyncOutcome SyncEngineHostileTest::sync() {
-  CardDavClient client(network_, davAccount(server_->url(u"/ann/book/"_qs)));
+SyncOutcome SyncEngineHostileTest::sync(const DavLimits& limits) {
+  CardDavClient client(network_, davAccount(server_->url(u"/ann/book/"_qs)), limits);
   SyncEngine engine(kDataFileName, client);
   std::optional<SyncOutcome> outcome;
   connect(&engine, &SyncRunner::finished, [&outcome](const SyncOutcome& o) { outcome = o; });
@@ -100,12 +103,16 @@ SyncOutcome SyncEngineHostileTest::sync() {
   return *outcome;
 }
 
-int SyncEngineHostileTest::localCount() {
+QStringList SyncEngineHostileTest::localNames() {
   RecordStore store(env_->workPath(u"work"_qs));
   store.SortFile();
-  int count = 0;
-  for (int row = 0; row < store.rowCount(); ++row) count += !store.table().value(row, 0).isEmpty();
-  return count;
+  QStringList names;
+  for (int row = 0; row < store.rowCount(); ++row) {
+    if (const QStringView name = store.table().value(row, 0); !name.isEmpty()) {
+      names << name.toString();
+    }
+  }
+  return names;
 }
 
 int SyncEngineHostileTest::requests(const QByteArray& method, const QByteArray& bodyPart) const {
@@ -185,6 +192,70 @@ void SyncEngineHostileTest::nothingChangedIsOneRequest() {
   QCOMPARE(readFile(kDataFileName), data);
   QCOMPARE(written(syncStatePath(kDataFileName)), stateTime);  // not even written again
   QCOMPARE(written(kDataFileName), dataTime);
+}
+
+void SyncEngineHostileTest::cardsWithTheChanges_data() {
+  QTest::addColumn<bool>("sendsCards");  // the server puts the cards asked for in the changes
+  QTest::addColumn<int>("padding");      // bytes added to each card
+  QTest::addColumn<bool>("goneLater");   // a second part of the changes says Bob is gone
+  QTest::addColumn<QStringList>("names");
+  QTest::addColumn<int>("multigets");
+  const QStringList all{u"Ann Lee"_qs, u"Bob Ray"_qs, u"Cy Oak"_qs};
+  QTest::newRow("sent with the changes") << true << 0 << false << all << 0;
+  QTest::newRow("left out by the server") << false << 0 << false << all << 2;
+  // Over the size an answer may have: the changes again without cards, then in batches.
+  QTest::newRow("too large for one answer") << true << 3000 << false << all << 2;
+  QTest::newRow("sent, then gone in a later part")
+      << true << 0 << true << QStringList{u"Ann Lee"_qs, u"Cy Oak"_qs} << 0;
+}
+
+void SyncEngineHostileTest::cardsWithTheChanges() {
+  QFETCH(bool, sendsCards);
+  QFETCH(int, padding);
+  QFETCH(bool, goneLater);
+  QFETCH(QStringList, names);
+  QFETCH(int, multigets);
+  syncedBook();
+  const auto card = [&](const QByteArray& uid, const QString& name) {
+    FieldTexts f = named(name);
+    f[13] = QString(padding, u'n');
+    return newCard(f, QString::fromLatin1(uid));
+  };
+  const QByteArray bob = card("b", u"Bob Ray"_qs);
+  const QByteArray cy = card("c", u"Cy Oak"_qs);
+  server_->handler = [&](const FakeHttpServer::Request& r) {
+    const bool withCards = sendsCards && r.body.contains("address-data");
+    const auto bobIfAsked = member("/ann/book/b.vcf", "\"b\"", withCards ? bob : QByteArray());
+    const auto cyIfAsked = member("/ann/book/c.vcf", "\"c\"", withCards ? cy : QByteArray());
+    if (r.body.contains("addressbook-multiget")) {
+      QByteArray found;
+      if (r.body.contains("b.vcf")) found += member("/ann/book/b.vcf", "\"b\"", bob);
+      if (r.body.contains("c.vcf")) found += member("/ann/book/c.vcf", "\"c\"", cy);
+      return answer("207 Multi-Status", multistatus(found));
+    }
+    if (r.body.contains("<d:sync-token>t1</d:sync-token>") && goneLater) {
+      return answer(
+          "207 Multi-Status",
+          multistatus(bobIfAsked + "<d:response><d:href>/ann/book/</d:href><d:status>HTTP/1.1 "
+                                   "507 Insufficient Storage</d:status></d:response>",
+                      "t1b"));
+    }
+    if (r.body.contains("<d:sync-token>t1b</d:sync-token>")) {
+      return answer("207 Multi-Status", multistatus(gone("/ann/book/b.vcf") + cyIfAsked, "t2"));
+    }
+    return answer("207 Multi-Status", multistatus(bobIfAsked + cyIfAsked, "t2"));
+  };
+  DavLimits limits;
+  limits.multigetBatch = 1;
+  limits.maxMultigetBytes = 4000;  // one padded card, not two
+  const SyncOutcome o = sync(limits);
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QCOMPARE(localNames(), names);
+  QCOMPARE(requests("REPORT", "addressbook-multiget"), multigets);
+  const SyncState state = readSyncState(syncStatePath(kDataFileName)).state;
+  QCOMPARE(state.syncToken, u"t2"_qs);
+  QCOMPARE(state.contacts.size(), size_t(names.size()));
+  for (const SyncedContact& c : state.contacts) QVERIFY(!c.card.isEmpty());
 }
 
 void SyncEngineHostileTest::failedUploadRetriedOnItsAddress() {
