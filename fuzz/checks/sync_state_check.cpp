@@ -13,6 +13,13 @@ QString checkSyncState(QByteArrayView bytes) {
       return QStringLiteral("hrefs out of order or twice");
     }
   }
+  // What a sync asks from before the rest is read: never another token than the file's.
+  const sync::SyncState head = sync::peekSyncState(bytes);
+  if (!head.contacts.empty()) return QStringLiteral("contacts in the head");
+  if (!read.syncToken.isEmpty() && !(head == sync::SyncState{}) &&
+      (head.syncToken != read.syncToken || head.collection != read.collection)) {
+    return QStringLiteral("the head differs from the file");
+  }
   const QByteArray written = sync::formatSyncState(read);
   if (!(sync::parseSyncState(written) == read))
     return QStringLiteral("the written file reads otherwise");

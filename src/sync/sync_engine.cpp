@@ -5,6 +5,7 @@
 
 #include "record_store/file_lock.h"
 #include "record_store/record_store.h"
+#include "record_store/side_thread.h"
 #include "sync/change_journal.h"
 #include "sync/sync_plan.h"
 
@@ -46,6 +47,12 @@ class StateWriter : public ChangeListener {
 };
 
 }  // namespace
+
+struct SyncEngine::StateReading {
+  QByteArray bytes;
+  SyncState state;
+  SideThread reading;  // last: joined before the rest goes
+};
 
 DavResult localFailure(const QString& message) {
   DavResult result;
@@ -94,24 +101,51 @@ void SyncEngine::start() {
                                     "address book; this copy tries again later")));
     return;
   }
-  const SyncStateRead read = readSyncState(syncStatePath(dataFile_));
-  if (!read.error.isEmpty()) {
-    stop(localFailure(QStringLiteral("the sync state cannot be read: ") + read.error));
+  SyncStateBytes file = readSyncStateBytes(syncStatePath(dataFile_));
+  if (!file.error.isEmpty()) {
+    stop(localFailure(QStringLiteral("the sync state cannot be read: ") + file.error));
     return;
   }
-  state_ = read.state;
-  const QString collection = client_.collection().toString(QUrl::FullyEncoded);
-  if (!state_.collection.isEmpty() && state_.collection != collection) {
-    // Another address book: its cards are no match for this one's; start as a first sync.
-    state_ = {};
-  }
-  state_.collection = collection;
   // The data file is read on another thread while the server answers the first request.
   workDir_ = std::make_unique<QTemporaryDir>();
   store_ = std::make_unique<RecordStore>(workDir_->filePath(QStringLiteral("workfile.tmp")));
   store_->setLockWaitMs(kLockWaitMs);
   store_->Preload();
+  state_ = peekSyncState(file.bytes);
+  if (!state_.syncToken.isEmpty() && state_.collection == collectionName()) {
+    // So are the state's contacts, when the changes since its token are all it takes to ask.
+    stateReading_ = std::make_unique<StateReading>();
+    stateReading_->bytes = std::move(file.bytes);
+    stateReading_->reading = SideThread(
+        [reading = stateReading_.get()] { reading->state = parseSyncState(reading->bytes); });
+    syncChanges(state_.syncToken, false, true);
+    return;
+  }
+  useState(parseSyncState(file.bytes));
   findChanges();
+}
+
+QString SyncEngine::collectionName() const {
+  return client_.collection().toString(QUrl::FullyEncoded);
+}
+
+void SyncEngine::useState(SyncState state) {
+  state_ = std::move(state);
+  if (!state_.collection.isEmpty() && state_.collection != collectionName()) {
+    // Another address book: its cards are no match for this one's; start as a first sync.
+    state_ = {};
+  }
+  state_.collection = collectionName();
+}
+
+bool SyncEngine::takeState() {
+  if (!stateReading_) return true;
+  stateReading_->reading.join();
+  const SyncState asked = std::exchange(state_, {});
+  useState(std::move(stateReading_->state));
+  stateReading_.reset();
+  // A damaged file reads as no state at all: the answer to its token is no use then.
+  return state_.syncToken == asked.syncToken && state_.collection == asked.collection;
 }
 
 void SyncEngine::findChanges() {
@@ -137,6 +171,7 @@ void SyncEngine::findChanges() {
 void SyncEngine::syncChanges(const QString& token, bool full, bool withCards) {
   client_.syncCollection(
       token, withCards, guarded([this, token, full, withCards](SyncChanges changes) {
+        if (!takeState()) return findChanges();
         const DavResult& result = changes.result;
         if (!result.ok()) {
           // Too many cards for one answer: the same changes, their cards fetched in batches.
@@ -319,6 +354,7 @@ void SyncEngine::succeed() {
 
 void SyncEngine::finish(SyncOutcome outcome) {
   syncLock_.reset();
+  stateReading_.reset();
   store_.reset();  // its reading ahead ends before its folder goes
   workDir_.reset();
   running_ = false;

@@ -54,6 +54,12 @@ class SyncEngine : public SyncRunner {
 
  private:
   // Finding the changes.
+  QString collectionName() const;
+  // The state read, for this address book (another one's reads as none).
+  void useState(SyncState state);
+  // Joins the state's contacts, read beside the first request; false when they are not what
+  // that request was asked from (the file was damaged past its head).
+  bool takeState();
   void findChanges();
   void syncChanges(const QString& token, bool full, bool withCards);
   void listEtags();
@@ -107,6 +113,8 @@ class SyncEngine : public SyncRunner {
   std::unique_ptr<QLockFile> syncLock_;
   std::unique_ptr<QTemporaryDir> workDir_;
   std::unique_ptr<RecordStore> store_;
+  struct StateReading;
+  std::unique_ptr<StateReading> stateReading_;  // the state's contacts, read beside a request
   SyncState state_;
   QString token_;           // for the next sync
   bool keepToken_ = false;  // a change could not be fetched: ask again next time

@@ -175,21 +175,26 @@ bool readContact(QCborStreamReader& in, qsizetype fileSize, SyncState& state) {
   return true;
 }
 
+// The mark, the version, the address book and the token; in is then at the contacts.
+bool readHead(QCborStreamReader& in, SyncState& state) {
+  if (!in.isTag() || in.toTag() != QCborTag(kCborMark) || !in.next() || !enterArray(in, 4)) {
+    return false;
+  }
+  if (!in.isUnsignedInteger() || in.toUnsignedInteger() != kFormatVersion || !in.next()) {
+    return false;
+  }
+  bool ok = true;
+  state.collection = readText(in, kMaxTextBytes, ok);
+  state.syncToken = readText(in, kMaxTextBytes, ok);
+  return ok;
+}
+
 // The file whole, or nothing: a state with some of its contacts missing would have their
 // lines uploaded again as new cards.
 SyncState parseCborState(QByteArrayView bytes) {
   QCborStreamReader in(bytes.data(), bytes.size());
-  if (!in.isTag() || in.toTag() != QCborTag(kCborMark) || !in.next() || !enterArray(in, 4)) {
-    return {};
-  }
-  if (!in.isUnsignedInteger() || in.toUnsignedInteger() != kFormatVersion || !in.next()) {
-    return {};
-  }
   SyncState state;
-  bool ok = true;
-  state.collection = readText(in, kMaxTextBytes, ok);
-  state.syncToken = readText(in, kMaxTextBytes, ok);
-  if (!ok || !in.isArray() || !in.isLengthKnown()) return {};
+  if (!readHead(in, state) || !in.isArray() || !in.isLengthKnown()) return {};
   const quint64 count = in.length();
   if (!in.enterContainer()) return {};
   for (quint64 i = 0; i < count; ++i) {
@@ -209,6 +214,13 @@ SyncState parseSyncState(QByteArrayView bytes) {
   const QByteArrayView text = bytes.trimmed();
   if (text.startsWith('{')) return parseJsonState(text);
   return parseCborState(bytes);
+}
+
+SyncState peekSyncState(QByteArrayView bytes) {
+  QCborStreamReader in(bytes.data(), bytes.size());
+  SyncState head;
+  if (!readHead(in, head)) return {};
+  return head;
 }
 
 QByteArray formatSyncState(const SyncState& state) {
@@ -241,12 +253,18 @@ QByteArray formatSyncState(const SyncState& state) {
   return bytes;
 }
 
-SyncStateRead readSyncState(const QString& path) {
+SyncStateBytes readSyncStateBytes(const QString& path) {
   QFile file(path);
   if (!file.exists()) return {};
   if (!file.open(QIODevice::ReadOnly)) return {{}, file.errorString()};
   if (file.size() > kMaxFileBytes) return {{}, QStringLiteral("the file is too large")};
-  return {parseSyncState(file.readAll()), {}};
+  return {file.readAll(), {}};
+}
+
+SyncStateRead readSyncState(const QString& path) {
+  const SyncStateBytes file = readSyncStateBytes(path);
+  if (!file.error.isEmpty()) return {{}, file.error};
+  return {parseSyncState(file.bytes), {}};
 }
 
 std::optional<WriteError> writeSyncState(const QString& path, const SyncState& state) {

@@ -48,7 +48,18 @@ QString syncStatePath(const QString& dataFile);
 // short or otherwise unreadable yields an empty state, which the next sync rebuilds by
 // matching, never a part of one.
 SyncState parseSyncState(QByteArrayView bytes);
+// The address book and the token alone, from the start of a file of the current format,
+// without its contacts: enough to ask for the changes while the rest is read. Empty for
+// anything else. Whether the file is whole is for parseSyncState to say.
+SyncState peekSyncState(QByteArrayView bytes);
 QByteArray formatSyncState(const SyncState& state);
+
+// A file that is missing reads as empty; one that cannot be read says why.
+struct SyncStateBytes {
+  QByteArray bytes;
+  QString error;
+};
+SyncStateBytes readSyncStateBytes(const QString& path);
 
 // A file that is missing reads as an empty state; one that cannot be read says why.
 struct SyncStateRead {

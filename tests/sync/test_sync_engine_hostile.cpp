@@ -47,6 +47,7 @@ class SyncEngineHostileTest : public QObject {
   void nothingChangedIsOneRequest();
   void cardsWithTheChanges_data();
   void cardsWithTheChanges();
+  void stateDamagedPastItsToken();
   void failedUploadRetriedOnItsAddress();
   void cardOfManyProperties();
   void dataFileGone_data();
@@ -256,6 +257,40 @@ void SyncEngineHostileTest::cardsWithTheChanges() {
   QCOMPARE(state.syncToken, u"t2"_qs);
   QCOMPARE(state.contacts.size(), size_t(names.size()));
   for (const SyncedContact& c : state.contacts) QVERIFY(!c.card.isEmpty());
+}
+
+void SyncEngineHostileTest::stateDamagedPastItsToken() {
+  // The changes since its token are asked for while the contacts are read. Without them, the
+  // answer is no use: Ann would go up again as a new card. She is matched in a full listing.
+  syncedBook();
+  QByteArray state = readFile(syncStatePath(kDataFileName));
+  state.chop(3);
+  writeFile(syncStatePath(kDataFileName), state);
+  server_->handler = [&](const FakeHttpServer::Request& r) {
+    if (r.method == "PROPFIND") {
+      return answer("207 Multi-Status",
+                    multistatus("<d:response><d:href>/ann/book/</d:href><d:propstat><d:prop>"
+                                "<d:resourcetype><d:collection/><c:addressbook/></d:resourcetype>"
+                                "<d:sync-token>t-full</d:sync-token></d:prop><d:status>HTTP/1.1 "
+                                "200 OK</d:status></d:propstat></d:response>"));
+    }
+    if (r.body.contains("addressbook-multiget")) {
+      return answer("207 Multi-Status",
+                    multistatus(member(kAnnHref, "\"1\"", newCard(named(u"Ann Lee"_qs), u"a"_qs))));
+    }
+    if (r.body.contains("<d:sync-token>t1</d:sync-token>")) {
+      return answer("207 Multi-Status", multistatus({}, "t2"));
+    }
+    return answer("207 Multi-Status", multistatus(member(kAnnHref, "\"1\""), "t-full"));
+  };
+  const SyncOutcome o = sync();
+  QVERIFY2(o.succeeded, qPrintable(o.error));
+  QCOMPARE(requests("PUT"), 0);
+  QCOMPARE(localNames(), QStringList{u"Ann Lee"_qs});
+  const SyncState after = readSyncState(syncStatePath(kDataFileName)).state;
+  QCOMPARE(after.syncToken, u"t-full"_qs);
+  QCOMPARE(after.contacts.size(), 1u);
+  QCOMPARE(after.contacts[0].href, QString::fromLatin1(kAnnHref));
 }
 
 void SyncEngineHostileTest::failedUploadRetriedOnItsAddress() {
