@@ -314,11 +314,10 @@ QString SyncEngine::saveState(const ChangeSet& local) {
   sinceSave_ = 0;
   StateWriter writer(dataFile_, state_, 0);
   if (!local.isEmpty()) {
-    RecordStore store(workDir_->filePath(QStringLiteral("workfile.tmp")));
-    store.setLockWaitMs(kLockWaitMs);
-    store.SortFile();
-    store.setChangeListener(&writer);
-    const SaveResult saved = store.Apply(local);
+    // The sync's own store: a copy that saved since it loaded is merged as for any save.
+    store_->setChangeListener(&writer);
+    const SaveResult saved = store_->Apply(local);
+    store_->setChangeListener(nullptr);
     if (!saved) return QStringLiteral("the data file cannot be written: ") + whyNot(saved.error());
   } else {
     DataFileLock lock(dataFile_);
