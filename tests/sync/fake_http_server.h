@@ -36,6 +36,9 @@ class FakeHttpServer : public QObject {
   // Over TLS with this certificate and key (PEM files).
   FakeHttpServer(const QString& certificatePem, const QString& keyPem);
   QUrl url(const QString& path = u"/"_qs) const;
+  void answerAlways(const Answer& a) {
+    handler = [a](const Request&) { return a; };
+  }
 
   std::function<Answer(const Request&)> handler;
   QList<Request> received;

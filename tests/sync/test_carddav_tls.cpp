@@ -52,9 +52,7 @@ class CardDavTlsTest : public QObject {
     QFETCH(QByteArray, trusted);
     QFETCH(DavOutcome, expected);
     FakeHttpServer server(QFINDTESTDATA("tls/loopback.pem"), QFINDTESTDATA("tls/loopback.key"));
-    server.handler = [](const FakeHttpServer::Request&) {
-      return answer("207 Multi-Status", "<multistatus xmlns=\"DAV:\"/>");
-    };
+    server.answerAlways(answer("207 Multi-Status", "<multistatus xmlns=\"DAV:\"/>"));
     auto network = std::make_unique<QNetworkAccessManager>();
     DavAccount account = davAccount(server.url(u"/ann/book/"_qs));
     account.trustedSha256 = trusted;

@@ -48,9 +48,6 @@ class SyncEngineHostileTest : public QObject {
     }
     return count;
   }
-  void answerAlways(const Answer& a) {
-    server_->handler = [a](const FakeHttpServer::Request&) { return a; };
-  }
 
   QNetworkAccessManager network_;
   std::unique_ptr<FakeHttpServer> server_;
@@ -125,7 +122,7 @@ class SyncEngineHostileTest : public QObject {
       bytes[i] = readFile(paths[i]);
       written[i] = QFileInfo(paths[i]).lastModified();
     }
-    answerAlways(answer("207 Multi-Status", multistatus({}, "t1")));
+    server_->answerAlways(answer("207 Multi-Status", multistatus({}, "t1")));
     const SyncOutcome o = f->sync();
     QVERIFY2(o.succeeded, qPrintable(o.error));
     QCOMPARE(server_->received.size(), 1);
@@ -202,7 +199,7 @@ class SyncEngineHostileTest : public QObject {
     QVERIFY(QFile::remove(kDataFileName));
     if (folder) QVERIFY(QDir().mkdir(kDataFileName));
     const QByteArray state = readFile(syncStatePath(kDataFileName));
-    answerAlways(answer("207 Multi-Status", multistatus({}, "t2")));
+    server_->answerAlways(answer("207 Multi-Status", multistatus({}, "t2")));
     const SyncOutcome o = f->sync();
     QVERIFY(!o.succeeded);
     QVERIFY2(o.error.contains(why), qPrintable(o.error));

@@ -209,15 +209,13 @@ class TestAccountDialog : public QObject {
     if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
     FakeHttpServer server(QStringLiteral(TLS_FOLDER "/loopback.pem"),
                           QStringLiteral(TLS_FOLDER "/loopback.key"));
-    server.handler = [](const FakeHttpServer::Request&) {
-      return test::answer(
-          "207 Multi-Status",
-          test::multistatus("<d:response><d:href>/ann/book/</d:href><d:propstat>"
-                            "<d:prop><d:resourcetype><d:collection/><c:addressbook/>"
-                            "</d:resourcetype><d:displayname>Office</d:displayname>"
-                            "</d:prop><d:status>HTTP/1.1 200 OK</d:status>"
-                            "</d:propstat></d:response>"));
-    };
+    server.answerAlways(
+        test::answer("207 Multi-Status",
+                     test::multistatus("<d:response><d:href>/ann/book/</d:href><d:propstat>"
+                                       "<d:prop><d:resourcetype><d:collection/><c:addressbook/>"
+                                       "</d:resourcetype><d:displayname>Office</d:displayname>"
+                                       "</d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+                                       "</d:propstat></d:response>")));
     AccountDialog dialog(dialogs_, network_, account(server.url(u"/ann/book/"_qs).toString()),
                          u"secret"_qs);
     QVERIFY(testAndWait(dialog));

@@ -17,7 +17,6 @@ using namespace tavelin;
 using sync::PasswordLookup;
 using sync::SyncSettings;
 
-
 class TestSyncAccount : public QObject {
   Q_OBJECT
 
