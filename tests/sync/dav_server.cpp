@@ -10,9 +10,8 @@ bool DavServer::start(const QString& kind, const QString& launcher) {
   launcher_ = launcher;
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   // Debian's interpreter: it is the one the servers' modules were installed for.
-  const QString python = QFile::exists(QStringLiteral("/usr/bin/python3"))
-                             ? QStringLiteral("/usr/bin/python3")
-                             : QStringLiteral("python3");
+  const QString python =
+      QFile::exists(u"/usr/bin/python3"_qs) ? u"/usr/bin/python3"_qs : u"python3"_qs;
   QStringList arguments{launcher, kind, storage_.path()};
   if (port_ > 0) arguments << QString::number(port_);
   process_.start(python, arguments);
@@ -28,7 +27,7 @@ bool DavServer::start(const QString& kind, const QString& launcher) {
   }
   const QList<QByteArray> parts = process_.readLine().trimmed().split(' ');
   if (parts.size() != 2 || parts[0].toInt() <= 0) {
-    error_ = kind + QStringLiteral(" did not start; see ") + storage_.filePath("server.log");
+    error_ = kind + u" did not start; see "_qs + storage_.filePath("server.log");
     storage_.setAutoRemove(false);
     return false;
   }
@@ -56,7 +55,7 @@ void DavServer::stop() {
 }
 
 QUrl DavServer::root() const {
-  return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_));
+  return QUrl(u"http://127.0.0.1:%1/"_qs.arg(port_));
 }
 
 QUrl DavServer::addressBook() const {

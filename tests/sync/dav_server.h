@@ -3,7 +3,10 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
+#include <map>
+#include <memory>
 
 namespace tavelin::test {
 
@@ -30,6 +33,38 @@ class DavServer {
   QString error_;
   QString kind_;
   QString launcher_;
+};
+
+// Radicale and Xandikos for a suite whose every case runs on both (the global data column
+// "server"), each started on first use from the launcher beside the test.
+class DavServers {
+ public:
+  static void addRows() {
+    QTest::addColumn<QString>("server");
+    QTest::newRow("radicale") << u"radicale"_qs;
+    QTest::newRow("xandikos") << u"xandikos"_qs;
+  }
+  static QString kind() {
+    QFETCH_GLOBAL(QString, server);
+    return server;
+  }
+  static bool isRadicale() { return kind() == u"radicale"_qs; }
+  // nullptr, with a warning, when it did not start.
+  DavServer* get() {
+    std::unique_ptr<DavServer>& running = running_[kind()];
+    if (!running) {
+      running = std::make_unique<DavServer>();
+      if (!running->start(kind(), QFINDTESTDATA("dav_server.py"))) {
+        qWarning("%s", qPrintable(running->error()));
+        running.reset();
+      }
+    }
+    return running.get();
+  }
+  void clear() { running_.clear(); }
+
+ private:
+  std::map<QString, std::unique_ptr<DavServer>> running_;
 };
 
 }  // namespace tavelin::test

@@ -36,8 +36,7 @@ void FakeHttpServer::listen() {
 }
 
 QUrl FakeHttpServer::url(const QString& path) const {
-  return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
-                  .arg(tls_ ? QStringLiteral("https") : QStringLiteral("http"))
+  return QUrl(u"%1://127.0.0.1:%2%3"_qs.arg(tls_ ? u"https"_qs : u"http"_qs)
                   .arg(server_->serverPort())
                   .arg(path));
 }

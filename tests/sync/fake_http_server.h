@@ -35,7 +35,10 @@ class FakeHttpServer : public QObject {
   FakeHttpServer();
   // Over TLS with this certificate and key (PEM files).
   FakeHttpServer(const QString& certificatePem, const QString& keyPem);
-  QUrl url(const QString& path = QStringLiteral("/")) const;
+  QUrl url(const QString& path = u"/"_qs) const;
+  void answerAlways(const Answer& a) {
+    handler = [a](const Request&) { return a; };
+  }
 
   std::function<Answer(const Request&)> handler;
   QList<Request> received;

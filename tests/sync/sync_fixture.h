@@ -27,12 +27,13 @@ inline FieldTexts person(const QString& name, const QString& phone = {}, const Q
 
 class SyncFixture {
  public:
-  SyncFixture(QNetworkAccessManager& network, DavServer& server, const QString& password)
-      : network_(network), server_(server), password_(password) {}
+  SyncFixture(QNetworkAccessManager& network, const QUrl& book,
+              const QString& password = u"secret"_qs)
+      : network_(network), book_(book), password_(password) {}
 
   std::unique_ptr<sync::CardDavClient> client(const QString& password = {}) {
     return std::make_unique<sync::CardDavClient>(
-        network_, davAccount(server_.addressBook(), password.isEmpty() ? password_ : password));
+        network_, davAccount(book_, password.isEmpty() ? password_ : password));
   }
 
   // One sync of TAVELIN.FIL by a new engine, to its end.
@@ -48,36 +49,44 @@ class SyncFixture {
     if (!QTest::qWaitFor([&outcome] { return outcome.has_value(); }, 120'000)) outcome.reset();
     if (!outcome) {
       sync::SyncOutcome none;
-      none.error = QStringLiteral("the sync did not end");
+      none.error = u"the sync did not end"_qs;
       return none;
     }
     return *outcome;
   }
 
-  // The records of the data file, by Full Name.
-  std::map<QString, FieldTexts> local() {
-    RecordStore store(work_.filePath(QStringLiteral("w")));
+  // A sync during which another device does something, once, as the first card is handled.
+  sync::SyncOutcome syncWhile(const std::function<void()>& meanwhile, bool* happened) {
+    *happened = false;
+    return sync(nullptr, [&](sync::SyncEngine& engine) {
+      QObject::connect(&engine, &sync::SyncRunner::progress, [&](int, int) {
+        if (!*happened) meanwhile();
+        *happened = true;
+      });
+    });
+  }
+
+  // The named records of the data file, in its order and by Full Name.
+  std::vector<FieldTexts> records() {
+    RecordStore store(work_.filePath(u"w"_qs));
     store.SortFile();
-    std::map<QString, FieldTexts> out;
+    std::vector<FieldTexts> out;
     for (int row = 0; row < store.rowCount(); ++row) {
       const std::optional<FieldTexts> f = sync::lineFields(store.BuildRecordLine(row));
-      if (f && !(*f)[0].isEmpty()) out[(*f)[0]] = *f;
+      if (f && !(*f)[0].isEmpty()) out.push_back(*f);
     }
     return out;
   }
-  int localCount() {
-    RecordStore store(work_.filePath(QStringLiteral("w")));
-    store.SortFile();
-    int count = 0;
-    for (int row = 0; row < store.rowCount(); ++row) {
-      if (!store.table().value(row, 0).isEmpty()) ++count;
-    }
-    return count;
+  std::map<QString, FieldTexts> local() {
+    std::map<QString, FieldTexts> out;
+    for (const FieldTexts& f : records()) out[f[0]] = f;
+    return out;
   }
+  int localCount() { return int(records().size()); }
 
   // A save as the window makes it, with the journal a synced book keeps.
   void save(const std::function<void(RecordStore&, ChangeSet&)>& edit) {
-    RecordStore store(work_.filePath(QStringLiteral("w")));
+    RecordStore store(work_.filePath(u"w"_qs));
     sync::ChangeJournal journal(kDataFileName);
     store.setChangeListener(&journal);
     store.SortFile();
@@ -107,19 +116,12 @@ class SyncFixture {
   std::map<QString, sync::FetchedCard> remote() {
     std::map<QString, sync::FetchedCard> out;
     auto c = client();
-    const auto listing =
-        awaitResult<sync::EtagListing>([&](auto done) { c->listEtags(std::move(done)); });
-    if (!listing || !listing->result.ok()) return out;
     QStringList hrefs;
-    for (const auto& m : listing->members) hrefs << m.href;
-    bool ended = false;
-    c->multiget(
-        hrefs,
-        [&out](sync::CardBatch b) {
-          for (auto& card : b.cards) out[card.href] = card;
-        },
-        [&ended](sync::DavResult) { ended = true; });
-    if (!QTest::qWaitFor([&ended] { return ended; }, 30'000)) return {};
+    for (const auto& m : listEtags(*c).members) hrefs << m.href;
+    if (hrefs.isEmpty()) return out;
+    multiget(*c, hrefs, [&out](sync::CardBatch b) {
+      for (auto& card : b.cards) out[card.href] = card;
+    });
     return out;
   }
   std::map<QString, FieldTexts> remoteByName() {
@@ -140,22 +142,20 @@ class SyncFixture {
   // Another device's edits.
   bool putThere(const QString& uid, const QByteArray& card) {
     auto c = client();
-    const auto put = awaitResult<sync::PutResult>([&](auto done) {
-      c->putNew(c->hrefFor(uid + QStringLiteral(".vcf")), card, std::move(done));
-    });
-    return put && put->result.ok();
+    return putNew(*c, c->hrefFor(uid + u".vcf"_qs), card).result.ok();
   }
   bool changeThere(const sync::FetchedCard& card, const QByteArray& bytes) {
-    auto c = client();
-    const auto put = awaitResult<sync::PutResult>(
-        [&](auto done) { c->putChanged(card.href, bytes, card.etag, std::move(done)); });
-    return put && put->result.ok();
+    return putChanged(*client(), card.href, bytes, card.etag).result.ok();
+  }
+  // Another device's edit of the fields of the card named so.
+  bool editThere(const QString& name, const FieldTexts& after) {
+    const sync::FetchedCard card = remoteNamed(name);
+    const std::optional<FieldTexts> before = sync::cardFields(card.card);
+    return before &&
+           changeThere(card, sync::mergeCard(card.card, *before, after, sync::cardUid(card.card)));
   }
   bool removeThere(const sync::FetchedCard& card) {
-    auto c = client();
-    const auto done = awaitResult<sync::DavResult>(
-        [&](auto d) { c->remove(card.href, card.etag, std::move(d)); });
-    return done && done->ok();
+    return removeCard(*client(), card.href, card.etag).ok();
   }
   void clearServer() {
     for (const auto& [href, card] : remote()) removeThere(card);
@@ -163,7 +163,7 @@ class SyncFixture {
 
  private:
   QNetworkAccessManager& network_;
-  DavServer& server_;
+  QUrl book_;
   QString password_;
   QTemporaryDir work_;
 };

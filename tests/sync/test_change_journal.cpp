@@ -21,7 +21,7 @@ class ChangeJournalTest : public QObject {
 
 void ChangeJournalTest::notesEditsInOrder() {
   TestEnvironment env;
-  const QString data = env.workPath(QStringLiteral("TAVELIN.FIL"));
+  const QString data = env.workPath(u"TAVELIN.FIL"_qs);
   const QString journal = changeJournalPath(data);
   ChangeJournal listener(data);
   ChangeSet rename;
@@ -62,7 +62,7 @@ void ChangeJournalTest::damaged_data() {
 void ChangeJournalTest::damaged() {
   QFETCH(QByteArray, middle);
   TestEnvironment env;
-  const QString journal = env.workPath(QStringLiteral("j"));
+  const QString journal = env.workPath(u"j"_qs);
   writeFile(journal, R"({"replaced":[["a","b"]],"removed":[]})"
                      "\n" +
                          middle + "\n" + R"({"replaced":[],"removed":["c"]})");

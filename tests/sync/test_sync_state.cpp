@@ -13,14 +13,13 @@ namespace {
 
 SyncState sample() {
   SyncState state;
-  state.collection = QStringLiteral("https://dav.example.org/ann/book/");
-  state.syncToken = QStringLiteral("http://radicale.org/ns/sync/abc");
-  state.put({QStringLiteral("uid-b"), QStringLiteral("/ann/book/b.vcf"), "\"2\"",
+  state.collection = u"https://dav.example.org/ann/book/"_qs;
+  state.syncToken = u"http://radicale.org/ns/sync/abc"_qs;
+  state.put({u"uid-b"_qs, u"/ann/book/b.vcf"_qs, "\"2\"",
              "BEGIN:VCARD\r\nUID:uid-b\r\nFN:B\xc3\xa9\r\nEND:VCARD\r\n", u"\"B\u00e9\",\"\""_qs,
              SyncedContact::Pending::Upload});
-  state.put({QStringLiteral("uid-a"), QStringLiteral("/ann/book/a%20x.vcf"), "\"1\"",
-             QByteArray("\x00\xff\r\n", 4), u"\"A\",\"1\""_qs,
-             SyncedContact::Pending::Removal});  // any bytes at all
+  state.put({u"uid-a"_qs, u"/ann/book/a%20x.vcf"_qs, "\"1\"", QByteArray("\x00\xff\r\n", 4),
+             u"\"A\",\"1\""_qs, SyncedContact::Pending::Removal});  // any bytes at all
   return state;
 }
 
@@ -38,8 +37,8 @@ QByteArray cborFile(const std::vector<CborEntry>& entries, quint64 version = 2) 
   out.append(QCborTag(55799));
   out.startArray(4);
   out.append(version);
-  out.append(QStringLiteral("https://h/b/"));
-  out.append(QStringLiteral("t"));
+  out.append(u"https://h/b/"_qs);
+  out.append(u"t"_qs);
   out.startArray(entries.size());
   for (const CborEntry& entry : entries) {
     out.startArray(entry.fields);
@@ -51,7 +50,7 @@ QByteArray cborFile(const std::vector<CborEntry>& entries, quint64 version = 2) 
     out.append(entry.href);
     out.append(entry.etag);
     out.append(QByteArray("BEGIN"));
-    out.append(QStringLiteral("\"U\""));
+    out.append(u"\"U\""_qs);
     if (entry.fields == 6) out.append(entry.pending);
     out.endArray();
   }
@@ -66,37 +65,67 @@ class SyncStateTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void roundTrip();
-  void contactsByHref();
+  void contactsByHref() {
+    SyncState state = sample();
+    QCOMPARE(state.contacts[0].href, u"/ann/book/a%20x.vcf"_qs);  // kept in order
+    QVERIFY(state.findHref(u"/ann/book/b.vcf"_qs));
+    QVERIFY(!state.findHref(u"/ann/book/c.vcf"_qs));
+    state.put({u"uid-b2"_qs, u"/ann/book/b.vcf"_qs, "\"3\"", "x", {}, {}});
+    QCOMPARE(state.contacts.size(), 2u);
+    QCOMPARE(state.findHref(u"/ann/book/b.vcf"_qs)->uid, u"uid-b2"_qs);
+    QVERIFY(state.removeHref(u"/ann/book/a%20x.vcf"_qs));
+    QVERIFY(!state.removeHref(u"/ann/book/a%20x.vcf"_qs));
+    QCOMPARE(state.contacts.size(), 1u);
+  }
   void damaged_data();
-  void damaged();
-  void truncatedAnywhere();
-  void fileOnDisk();
+  void damaged() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, contacts);
+    QFETCH(QString, token);
+    const SyncState state = parseSyncState(text);
+    QCOMPARE(static_cast<int>(state.contacts.size()), contacts);
+    QCOMPARE(state.syncToken, token);
+    if (contacts == 1) QCOMPARE(state.contacts[0].uid, u"u"_qs);
+    QCOMPARE(parseSyncState(formatSyncState(state)), state);
+  }
+  void truncatedAnywhere() {
+    // Some contacts without the others would send those others up again as new cards.
+    const QByteArray whole = formatSyncState(sample());
+    SyncState head = sample();
+    head.contacts.clear();
+    QCOMPARE(peekSyncState(whole), head);
+    for (qsizetype size = 0; size < whole.size(); ++size) {
+      QCOMPARE(parseSyncState(whole.first(size)), SyncState{});
+      // The head, once whole, is read the same from any longer part; never another token.
+      const SyncState peeked = peekSyncState(whole.first(size));
+      QVERIFY(peeked == SyncState{} || peeked == head);
+    }
+  }
+  // What is written reads back the same, and a missing file is an empty state.
+  void roundTrip() {
+    const QByteArray text = formatSyncState(sample());
+    QCOMPARE(parseSyncState(text), sample());
+    QCOMPARE(formatSyncState(parseSyncState(text)), text);
+    QCOMPARE(parseSyncState(formatSyncState({})), SyncState{});
+    tavelin::test::TestEnvironment env;
+    const QString path = syncStatePath(env.workPath(u"TAVELIN.FIL"_qs));
+    const SyncStateRead missing = readSyncState(path);
+    QVERIFY(missing.error.isEmpty());
+    QCOMPARE(missing.state, SyncState{});
+    QVERIFY(!writeSyncState(path, sample()));
+    const SyncStateRead read = readSyncState(path);
+    QVERIFY(read.error.isEmpty());
+    QCOMPARE(read.state, sample());
+    QCOMPARE(QDir(env.workDir()).entryList(QDir::Files), QStringList{u"TAVELIN.FIL.sync"_qs});
+
+    QVERIFY(QDir(env.workDir()).mkdir(u"folder.sync"_qs));
+    const SyncStateRead folder = readSyncState(env.workPath(u"folder.sync"_qs));
+    QVERIFY(!folder.error.isEmpty());
+    QVERIFY(writeSyncState(env.workPath(u"absent/x.sync"_qs), sample()).has_value());
+  }
 };
 
-void SyncStateTest::roundTrip() {
-  const SyncState state = sample();
-  const QByteArray text = formatSyncState(state);
-  QCOMPARE(parseSyncState(text), state);
-  QCOMPARE(formatSyncState(parseSyncState(text)), text);
-  QCOMPARE(parseSyncState(formatSyncState({})), SyncState{});
-  QCOMPARE(syncStatePath(QStringLiteral("/data/TAVELIN.FIL")),
-           QStringLiteral("/data/TAVELIN.FIL.sync"));
-}
-
-void SyncStateTest::contactsByHref() {
-  SyncState state = sample();
-  QCOMPARE(state.contacts[0].href, QStringLiteral("/ann/book/a%20x.vcf"));  // kept in order
-  QVERIFY(state.findHref(QStringLiteral("/ann/book/b.vcf")));
-  QVERIFY(!state.findHref(QStringLiteral("/ann/book/c.vcf")));
-  state.put({QStringLiteral("uid-b2"), QStringLiteral("/ann/book/b.vcf"), "\"3\"", "x", {}, {}});
-  QCOMPARE(state.contacts.size(), 2u);
-  QCOMPARE(state.findHref(QStringLiteral("/ann/book/b.vcf"))->uid, QStringLiteral("uid-b2"));
-  QVERIFY(state.removeHref(QStringLiteral("/ann/book/a%20x.vcf")));
-  QVERIFY(!state.removeHref(QStringLiteral("/ann/book/a%20x.vcf")));
-  QCOMPARE(state.contacts.size(), 1u);
-}
-
+// Out of the class: moc reads raw string literals badly.
 void SyncStateTest::damaged_data() {
   QTest::addColumn<QByteArray>("text");
   QTest::addColumn<int>("contacts");  // what is left
@@ -130,7 +159,7 @@ void SyncStateTest::damaged_data() {
   QTest::newRow("binary: number for uid") << cborFile({{5}}) << 0 << "";
   QTest::newRow("binary: entry of five") << cborFile({{.fields = 5}}) << 0 << "";
   QTest::newRow("binary: unknown pending") << cborFile({{.pending = 3}}) << 0 << "t";
-  QTest::newRow("binary: same href twice") << cborFile({{}, {QStringLiteral("v")}}) << 1 << "t";
+  QTest::newRow("binary: same href twice") << cborFile({{}, {u"v"_qs}}) << 1 << "t";
   // A card whose length says more than the file holds: nothing is made room for.
   QTest::newRow("binary: length past the end") << cborFile({{}}).replace(QByteArray("\x45"
                                                                                     "BEGIN"),
@@ -141,51 +170,6 @@ void SyncStateTest::damaged_data() {
   QTest::newRow("over-long token")
       << QByteArray(file(good)).replace("\"t\"", QByteArray("\"" + QByteArray(9000, 't') + "\""))
       << 1 << "";
-}
-
-void SyncStateTest::damaged() {
-  QFETCH(QByteArray, text);
-  QFETCH(int, contacts);
-  QFETCH(QString, token);
-  const SyncState state = parseSyncState(text);
-  QCOMPARE(static_cast<int>(state.contacts.size()), contacts);
-  QCOMPARE(state.syncToken, token);
-  if (contacts == 1) QCOMPARE(state.contacts[0].uid, QStringLiteral("u"));
-  QCOMPARE(parseSyncState(formatSyncState(state)), state);
-}
-
-void SyncStateTest::truncatedAnywhere() {
-  // Some contacts without the others would send those others up again as new cards.
-  const QByteArray whole = formatSyncState(sample());
-  SyncState head = sample();
-  head.contacts.clear();
-  QCOMPARE(peekSyncState(whole), head);
-  for (qsizetype size = 0; size < whole.size(); ++size) {
-    QCOMPARE(parseSyncState(whole.first(size)), SyncState{});
-    // The head, once whole, is read the same from any longer part; never another token.
-    const SyncState peeked = peekSyncState(whole.first(size));
-    QVERIFY(peeked == SyncState{} || peeked == head);
-  }
-}
-
-void SyncStateTest::fileOnDisk() {
-  tavelin::test::TestEnvironment env;
-  const QString path = syncStatePath(env.workPath(QStringLiteral("TAVELIN.FIL")));
-  const SyncStateRead missing = readSyncState(path);
-  QVERIFY(missing.error.isEmpty());
-  QCOMPARE(missing.state, SyncState{});
-
-  QVERIFY(!writeSyncState(path, sample()));
-  const SyncStateRead read = readSyncState(path);
-  QVERIFY(read.error.isEmpty());
-  QCOMPARE(read.state, sample());
-  QCOMPARE(QDir(env.workDir()).entryList(QDir::Files),
-           QStringList{QStringLiteral("TAVELIN.FIL.sync")});
-
-  QVERIFY(QDir(env.workDir()).mkdir(QStringLiteral("folder.sync")));
-  const SyncStateRead folder = readSyncState(env.workPath(QStringLiteral("folder.sync")));
-  QVERIFY(!folder.error.isEmpty());
-  QVERIFY(writeSyncState(env.workPath(QStringLiteral("absent/x.sync")), sample()).has_value());
 }
 
 QTEST_GUILESS_MAIN(SyncStateTest)

@@ -31,7 +31,7 @@ const QByteArray kLoopbackSha256 =
 sync::SyncSettings account(const QString& url) {
   sync::SyncSettings s;
   s.url = url;
-  s.user = QStringLiteral("ann");
+  s.user = u"ann"_qs;
   return s;
 }
 
@@ -53,7 +53,7 @@ class TestAccountDialog : public QObject {
 
   // A second address book beside "Friends", made as any client would.
   bool makeSecondBook() {
-    QNetworkRequest request(radicale_.root().resolved(QUrl(QStringLiteral("/ann/work/"))));
+    QNetworkRequest request(radicale_.root().resolved(QUrl(u"/ann/work/"_qs)));
     request.setRawHeader("Authorization", "Basic YW5uOnNlY3JldA==");
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/xml"));
     const QByteArray body =
@@ -70,7 +70,7 @@ class TestAccountDialog : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    if (!radicale_.start(QStringLiteral("radicale"), QStringLiteral(DAV_SERVER_LAUNCHER))) {
+    if (!radicale_.start(u"radicale"_qs, QStringLiteral(DAV_SERVER_LAUNCHER))) {
       QFAIL(qPrintable(radicale_.error()));
     }
   }
@@ -78,41 +78,37 @@ class TestAccountDialog : public QObject {
 
   void findsTheAddressBook_data() {
     QTest::addColumn<bool>("serverOnly");
-    QTest::newRow("the address book's URL") << false;
-    QTest::newRow("only the server's address") << true;
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("the address book's URL") << false << u"secret"_qs << u"\"Friends\""_qs;
+    QTest::newRow("only the server's address") << true << u"secret"_qs << u"\"Friends\""_qs;
+    QTest::newRow("a wrong password") << false << u"wrong"_qs << u"refused"_qs;
   }
   void findsTheAddressBook() {
     QFETCH(bool, serverOnly);
+    QFETCH(QString, password);
+    QFETCH(QString, told);
     const QUrl typed = serverOnly ? radicale_.root() : radicale_.addressBook();
-    AccountDialog dialog(dialogs_, network_, account(typed.toString()), QStringLiteral("secret"));
+    AccountDialog dialog(dialogs_, network_, account(typed.toString()), password);
     dialog.intervalSpin->setValue(30);
     QVERIFY(testAndWait(dialog));
-    QVERIFY2(dialog.resultLabel->text().contains(QLatin1String("\"Friends\"")),
-             qPrintable(dialog.resultLabel->text()));
+    const QString shown = dialog.resultLabel->text();
+    QVERIFY2(shown.contains(told) && !shown.contains(u"wrong"_qs), qPrintable(shown));
+    if (password != u"secret"_qs) return;
     QVERIFY(dialog.bookList->isHidden());
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     // The address book found is what the sync uses, not the server's address.
     QCOMPARE(QUrl(dialog.settings().url), radicale_.addressBook());
     QCOMPARE(dialog.settings().intervalMinutes, 30);
-    QCOMPARE(dialog.password(), QStringLiteral("secret"));
+    QCOMPARE(dialog.password(), u"secret"_qs);
     QVERIFY(dialogs_.shown.empty());  // loopback http needs no yes
-  }
-
-  void aWrongPassword() {
-    AccountDialog dialog(dialogs_, network_, account(radicale_.addressBook().toString()),
-                         QStringLiteral("wrong"));
-    QVERIFY(testAndWait(dialog));
-    QVERIFY2(dialog.resultLabel->text().contains(QLatin1String("refused")),
-             qPrintable(dialog.resultLabel->text()));
-    QVERIFY(!dialog.resultLabel->text().contains(QLatin1String("wrong")));
   }
 
   // Runs last among the Radicale tests: the second book stays.
   void severalAddressBooksToPickFrom() {
     QVERIFY(makeSecondBook());
-    AccountDialog dialog(dialogs_, network_, account(radicale_.root().toString()),
-                         QStringLiteral("secret"));
+    AccountDialog dialog(dialogs_, network_, account(radicale_.root().toString()), u"secret"_qs);
     QVERIFY(testAndWait(dialog));
     QCOMPARE(dialog.bookList->count(), 2);
     QVERIFY(!dialog.bookList->isHidden());
@@ -124,13 +120,12 @@ class TestAccountDialog : public QObject {
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(dialogs_.shown.size(), size_t(1));
-    const QList<QListWidgetItem*> work =
-        dialog.bookList->findItems(QStringLiteral("Work"), Qt::MatchExactly);
+    const QList<QListWidgetItem*> work = dialog.bookList->findItems(u"Work"_qs, Qt::MatchExactly);
     QCOMPARE(work.size(), 1);
     dialog.bookList->setCurrentItem(work.first());
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(QUrl(dialog.settings().url).path(), QStringLiteral("/ann/work/"));
+    QCOMPARE(QUrl(dialog.settings().url).path(), u"/ann/work/"_qs);
   }
 
   void plainHttpToAnotherMachine_data() {
@@ -141,116 +136,103 @@ class TestAccountDialog : public QObject {
   void plainHttpToAnotherMachine() {
     QFETCH(bool, yes);
     // A documentation address: nothing may be sent to it in either case.
-    AccountDialog dialog(dialogs_, network_, account(QStringLiteral("http://192.0.2.7:5232/")),
-                         QStringLiteral("secret"));
+    AccountDialog dialog(dialogs_, network_, account(u"http://192.0.2.7:5232/"_qs), u"secret"_qs);
     dialogs_.answers.push_back(platform::Button::No);
     dialog.testButton->click();
     QVERIFY(!dialog.isTesting());
     QCOMPARE(dialogs_.shown.size(), size_t(1));
     const platform::Message& warning = dialogs_.shown[0];
-    QVERIFY2(warning.text.contains(QLatin1String("192.0.2.7:5232")), qPrintable(warning.text));
+    QVERIFY2(warning.text.contains(u"192.0.2.7:5232"_qs), qPrintable(warning.text));
     QCOMPARE(warning.buttons, platform::Buttons::YesNo);
     QCOMPARE(warning.defaultButton, platform::Button::No);
-    QVERIFY(dialog.resultLabel->text().startsWith(QLatin1String("Not tested")));
+    QVERIFY(dialog.resultLabel->text().startsWith(u"Not tested"_qs));
 
     dialogs_.answers.push_back(yes ? platform::Button::Yes : platform::Button::No);
     dialog.accept();
     QCOMPARE(dialogs_.shown.size(), size_t(2));
     QCOMPARE(dialog.result(), int(yes ? QDialog::Accepted : QDialog::Rejected));
-    if (yes) QCOMPARE(dialog.settings().plainHttpHost, QStringLiteral("192.0.2.7:5232"));
-  }
+    if (!yes) return;
+    QCOMPARE(dialog.settings().plainHttpHost, u"192.0.2.7:5232"_qs);
 
-  // A yes saved before is not asked again; it was for that one server only.
-  void plainHttpYesIsPerServer() {
-    sync::SyncSettings s = account(QStringLiteral("http://192.0.2.7:5232/"));
-    s.plainHttpHost = QStringLiteral("192.0.2.7:5232");
-    AccountDialog dialog(dialogs_, network_, s, QString());
-    dialog.accept();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(dialogs_.shown.empty());
-    AccountDialog other(dialogs_, network_, s, QString());
-    other.urlEdit->setText(QStringLiteral("http://192.0.2.8:5232/"));
+    // The yes is kept, not asked again; it was for that one server only.
+    AccountDialog again(dialogs_, network_, dialog.settings(), QString());
+    again.accept();
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QCOMPARE(dialogs_.shown.size(), size_t(2));
+    AccountDialog other(dialogs_, network_, dialog.settings(), QString());
+    other.urlEdit->setText(u"http://192.0.2.8:5232/"_qs);
     other.accept();
-    QCOMPARE(dialogs_.shown.size(), size_t(1));
+    QCOMPARE(dialogs_.shown.size(), size_t(3));
     QCOMPARE(other.result(), int(QDialog::Rejected));
   }
 
-  void okSavesTheAccount_data();
-  void okSavesTheAccount();
+  // "Server account..." from the window: OK writes the settings and puts the password in the
+  // secret store, or keeps it for this run where there is none, and a sync follows.
+  void okSavesTheAccount_data() {
+    QTest::addColumn<bool>("secretStore");
+    QTest::newRow("with a secret store") << true;
+    QTest::newRow("without one") << false;
+  }
+  void okSavesTheAccount() {
+    QFETCH(bool, secretStore);
+    test::TestEnvironment env;
+    platform::FakePlatform platform(env.configRoot());
+    platform.fakeSecrets.backend = secretStore;
+    test::FakeRecordView view;
+    sync_ui::SyncController controller(platform, view, u"TAVELIN.FIL"_qs, {});
+    bool filled = false;
+    QTimer::singleShot(0, this, [&filled] {
+      auto* dialog = qobject_cast<AccountDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      dialog->urlEdit->setText(u"https://dav.example.org/ann/book/"_qs);
+      dialog->userEdit->setText(u"ann"_qs);
+      dialog->passwordEdit->setText(u"pw-4711"_qs);
+      dialog->intervalSpin->setValue(5);
+      filled = true;
+      dialog->accept();
+    });
+    controller.editAccount(nullptr);
+    QVERIFY(filled);
+    const sync::SyncSettings saved = sync::readSyncSettings(platform.fakeSettings);
+    QCOMPARE(saved.url, u"https://dav.example.org/ann/book/"_qs);
+    QCOMPARE(saved.user, u"ann"_qs);
+    QCOMPARE(saved.intervalMinutes, 5);
+    for (const QString& value : platform.fakeSettings.values) {
+      QVERIFY(!value.contains(u"pw-4711"_qs));
+    }
+    const QString key = platform::FakeSecretStore::key(sync::kSecretService, saved.secretAccount());
+    QCOMPARE(platform.fakeSecrets.secrets.value(key), secretStore ? u"pw-4711"_qs : QString());
+    QCOMPARE(controller.nextSync(), platform.fakeClock.time);
+  }
 
   void trustASelfSignedCertificate() {
     if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
     FakeHttpServer server(QStringLiteral(TLS_FOLDER "/loopback.pem"),
                           QStringLiteral(TLS_FOLDER "/loopback.key"));
-    server.handler = [](const FakeHttpServer::Request&) {
-      FakeHttpServer::Answer answer;
-      answer.body =
-          "<d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:carddav\">"
-          "<d:response><d:href>/ann/book/</d:href><d:propstat><d:prop><d:resourcetype>"
-          "<d:collection/><c:addressbook/></d:resourcetype><d:displayname>Office"
-          "</d:displayname></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>"
-          "</d:response></d:multistatus>";
-      return answer;
-    };
-    AccountDialog dialog(dialogs_, network_,
-                         account(server.url(QStringLiteral("/ann/book/")).toString()),
-                         QStringLiteral("secret"));
+    server.answerAlways(
+        test::answer("207 Multi-Status",
+                     test::multistatus("<d:response><d:href>/ann/book/</d:href><d:propstat>"
+                                       "<d:prop><d:resourcetype><d:collection/><c:addressbook/>"
+                                       "</d:resourcetype><d:displayname>Office</d:displayname>"
+                                       "</d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+                                       "</d:propstat></d:response>")));
+    AccountDialog dialog(dialogs_, network_, account(server.url(u"/ann/book/"_qs).toString()),
+                         u"secret"_qs);
     QVERIFY(testAndWait(dialog));
     const QString shown = dialog.resultLabel->text();
-    QVERIFY2(shown.contains(QLatin1String("88:3C:19:D8")), qPrintable(shown));
-    QVERIFY2(shown.contains(QLatin1String("self-signed"), Qt::CaseInsensitive), qPrintable(shown));
+    QVERIFY2(shown.contains(u"88:3C:19:D8"_qs), qPrintable(shown));
+    QVERIFY2(shown.contains(u"self-signed"_qs, Qt::CaseInsensitive), qPrintable(shown));
     QVERIFY(!dialog.trustBox->isHidden());
     QCOMPARE(server.received.size(), 0);  // nothing sent to a server not trusted
 
     dialog.trustBox->setChecked(true);
     QVERIFY(testAndWait(dialog));
-    QVERIFY2(dialog.resultLabel->text().contains(QLatin1String("\"Office\"")),
+    QVERIFY2(dialog.resultLabel->text().contains(u"\"Office\""_qs),
              qPrintable(dialog.resultLabel->text()));
     dialog.accept();
     QCOMPARE(dialog.settings().trustedSha256, kLoopbackSha256);
   }
 };
-
-// "Server account..." from the window: OK writes the settings and puts the password in the
-// secret store, or keeps it for this run where there is none, and a sync follows.
-void TestAccountDialog::okSavesTheAccount_data() {
-  QTest::addColumn<bool>("secretStore");
-  QTest::newRow("with a secret store") << true;
-  QTest::newRow("without one") << false;
-}
-
-void TestAccountDialog::okSavesTheAccount() {
-  QFETCH(bool, secretStore);
-  test::TestEnvironment env;
-  platform::FakePlatform platform(env.configRoot());
-  platform.fakeSecrets.backend = secretStore;
-  test::FakeRecordView view;
-  sync_ui::SyncController controller(platform, view, QStringLiteral("TAVELIN.FIL"), {});
-  bool filled = false;
-  QTimer::singleShot(0, this, [&filled] {
-    auto* dialog = qobject_cast<AccountDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    dialog->urlEdit->setText(QStringLiteral("https://dav.example.org/ann/book/"));
-    dialog->userEdit->setText(QStringLiteral("ann"));
-    dialog->passwordEdit->setText(QStringLiteral("pw-4711"));
-    dialog->intervalSpin->setValue(5);
-    filled = true;
-    dialog->accept();
-  });
-  controller.editAccount(nullptr);
-  QVERIFY(filled);
-  const sync::SyncSettings saved = sync::readSyncSettings(platform.fakeSettings);
-  QCOMPARE(saved.url, QStringLiteral("https://dav.example.org/ann/book/"));
-  QCOMPARE(saved.user, QStringLiteral("ann"));
-  QCOMPARE(saved.intervalMinutes, 5);
-  for (const QString& value : platform.fakeSettings.values) {
-    QVERIFY(!value.contains(QLatin1String("pw-4711")));
-  }
-  const QString key = platform::FakeSecretStore::key(sync::kSecretService, saved.secretAccount());
-  QCOMPARE(platform.fakeSecrets.secrets.value(key),
-           secretStore ? QStringLiteral("pw-4711") : QString());
-  QCOMPARE(controller.nextSync(), platform.fakeClock.time);
-}
 
 QTEST_MAIN(TestAccountDialog)
 #include "test_account_dialog.moc"

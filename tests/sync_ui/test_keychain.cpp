@@ -32,25 +32,24 @@ class TestKeychain : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
+    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_qs);
+    const QString keyring = QStandardPaths::findExecutable(u"gnome-keyring-daemon"_qs);
     if (daemon.isEmpty() || keyring.isEmpty()) {
       QSKIP("dbus-daemon or gnome-keyring-daemon is not installed (scripts/install-deps)");
     }
     // Nothing of the real session: its own home, data and runtime folders and bus.
     QVERIFY(home_.isValid());
     for (const char* folder : {"data", "runtime", "config"}) QDir(home_.path()).mkdir(folder);
-    QFile::setPermissions(home_.filePath(QStringLiteral("runtime")),
+    QFile::setPermissions(home_.filePath(u"runtime"_qs),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("HOME", home_.path().toUtf8());
-    qputenv("XDG_DATA_HOME", home_.filePath(QStringLiteral("data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", home_.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_RUNTIME_DIR", home_.filePath(QStringLiteral("runtime")).toUtf8());
+    qputenv("XDG_DATA_HOME", home_.filePath(u"data"_qs).toUtf8());
+    qputenv("XDG_CONFIG_HOME", home_.filePath(u"config"_qs).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home_.filePath(u"runtime"_qs).toUtf8());
     qunsetenv("XDG_CURRENT_DESKTOP");
     qunsetenv("KDE_FULL_SESSION");
 
-    bus_.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
+    bus_.start(daemon, {u"--session"_qs, u"--nofork"_qs, u"--print-address=1"_qs});
     QVERIFY(bus_.waitForStarted(10'000));
     QVERIFY(QTest::qWaitFor([this] { return bus_.canReadLine(); }, 10'000));
     const QByteArray address = bus_.readLine().trimmed();
@@ -61,8 +60,7 @@ class TestKeychain : public QObject {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     keyring_.setProcessEnvironment(environment);
     keyring_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    keyring_.start(keyring, {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
-                             QStringLiteral("--components=secrets")});
+    keyring_.start(keyring, {u"--foreground"_qs, u"--unlock"_qs, u"--components=secrets"_qs});
     QVERIFY(keyring_.waitForStarted(10'000));
     // --unlock reads the login keyring's password from standard input (and makes the keyring).
     keyring_.write("keyring password\n");
@@ -70,11 +68,9 @@ class TestKeychain : public QObject {
     // Ready once it has taken its name on the bus.
     QProcess ask;
     const auto nameTaken = [&ask, address] {
-      ask.start(QStringLiteral("dbus-send"),
-                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                 QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/"),
-                 QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                 QStringLiteral("string:org.freedesktop.secrets")});
+      ask.start(u"dbus-send"_qs,
+                {u"--session"_qs, u"--print-reply"_qs, u"--dest=org.freedesktop.DBus"_qs, u"/"_qs,
+                 u"org.freedesktop.DBus.NameHasOwner"_qs, u"string:org.freedesktop.secrets"_qs});
       ask.waitForFinished(5'000);
       return ask.readAllStandardOutput().contains("boolean true");
     };
@@ -92,36 +88,27 @@ class TestKeychain : public QObject {
 
   void writeReadRemove() {
     KeychainSecretStore store;
-    const QString service = QStringLiteral("Tavelin CardDAV test");
-    const QString account = QStringLiteral("ann@127.0.0.1:5232");
-
-    auto missing = await([&](auto done) { store.read(service, account, std::move(done)); });
-    QVERIFY(missing);
-    QCOMPARE(int(missing->status), int(SecretResult::Status::NotFound));
-
-    auto written = await([&](auto done) {
-      store.write(service, account, QStringLiteral("pässwörd 1"), std::move(done));
-    });
-    QVERIFY(written);
-    QVERIFY2(written->status == SecretResult::Status::Done, qPrintable(written->error));
-
-    auto read = await([&](auto done) { store.read(service, account, std::move(done)); });
-    QVERIFY(read);
-    QCOMPARE(int(read->status), int(SecretResult::Status::Done));
-    QCOMPARE(read->secret, QStringLiteral("pässwörd 1"));
+    const QString service = u"Tavelin CardDAV test"_qs;
+    const QString account = u"ann@127.0.0.1:5232"_qs;
+    using Status = SecretResult::Status;
+    const auto read = [&](const QString& who) {
+      return await([&](auto done) { store.read(service, who, std::move(done)); });
+    };
+    const auto status = [](const std::optional<SecretResult>& r) {
+      return r ? int(r->status) : -1;  // -1: no answer
+    };
+    QCOMPARE(status(read(account)), int(Status::NotFound));
+    const auto written =
+        await([&](auto done) { store.write(service, account, u"pässwörd 1"_qs, std::move(done)); });
+    QVERIFY2(status(written) == int(Status::Done), written ? qPrintable(written->error) : "");
+    const auto found = read(account);
+    QCOMPARE(status(found), int(Status::Done));
+    QCOMPARE(found->secret, u"pässwörd 1"_qs);
     // Another account's is another entry.
-    auto other = await([&](auto done) {
-      store.read(service, QStringLiteral("bob@127.0.0.1:5232"), std::move(done));
-    });
-    QVERIFY(other);
-    QCOMPARE(int(other->status), int(SecretResult::Status::NotFound));
-
-    auto removed = await([&](auto done) { store.remove(service, account, std::move(done)); });
-    QVERIFY(removed);
-    QCOMPARE(int(removed->status), int(SecretResult::Status::Done));
-    auto gone = await([&](auto done) { store.read(service, account, std::move(done)); });
-    QVERIFY(gone);
-    QCOMPARE(int(gone->status), int(SecretResult::Status::NotFound));
+    QCOMPARE(status(read(u"bob@127.0.0.1:5232"_qs)), int(Status::NotFound));
+    QCOMPARE(status(await([&](auto done) { store.remove(service, account, std::move(done)); })),
+             int(Status::Done));
+    QCOMPARE(status(read(account)), int(Status::NotFound));
   }
 };
 

@@ -17,14 +17,12 @@ using namespace tavelin;
 using sync::PasswordLookup;
 using sync::SyncSettings;
 
-Q_DECLARE_METATYPE(tavelin::sync::SyncSettings)
-
 class TestSyncAccount : public QObject {
   Q_OBJECT
 
  private:
   QString passwordFile(const QByteArray& bytes, mode_t mode) {
-    const QString path = dir_.filePath(QStringLiteral("pw%1").arg(++files_));
+    const QString path = dir_.filePath(u"pw%1"_qs.arg(++files_));
     test::writeFile(path, bytes);
     if (::chmod(QFile::encodeName(path).constData(), mode) != 0) return {};
     return path;
@@ -33,69 +31,53 @@ class TestSyncAccount : public QObject {
   int files_ = 0;
 
  private Q_SLOTS:
-  void settingsRoundTrip_data() {
-    QTest::addColumn<SyncSettings>("settings");
-    SyncSettings plain;
-    plain.url = QStringLiteral("https://dav.example.org/ann/contacts/");
-    plain.user = QStringLiteral("ann");
-    QTest::newRow("address book, default interval") << plain;
-    SyncSettings all = plain;
-    all.url = QStringLiteral("http://nas.home:5232/");
-    all.intervalMinutes = 0;
-    all.passwordFile = QStringLiteral("/home/ann/.config/tavelin-dav, with comma");
-    all.trustedSha256 = QByteArray(64, 'a');
-    all.plainHttpHost = QStringLiteral("nas.home:5232");
-    QTest::newRow("every key, interval 0, a comma in a value") << all;
-    SyncSettings none;
-    QTest::newRow("nothing set up") << none;
-  }
+  // In the real file, Tavelin.ini under XDG_CONFIG_HOME, other groups left as they were.
   void settingsRoundTrip() {
-    QFETCH(SyncSettings, settings);
-    platform::FakeSettingsStore store;
-    QVERIFY(sync::writeSyncSettings(store, settings));
-    QCOMPARE(sync::readSyncSettings(store), settings);
-    // The password has no key of its own.
-    for (const QString& key : store.values.keys()) {
-      QVERIFY2(!key.contains(QLatin1String("assword")) || key.endsWith(QLatin1String("File")),
-               qPrintable(key));
-    }
-  }
-
-  // The real file: Tavelin.ini under XDG_CONFIG_HOME, other groups left as they were.
-  void settingsInTheIniFile() {
     test::TestEnvironment env;
-    const QString ini = env.configRoot() + QStringLiteral("/Tavelin/Tavelin.ini");
-    QDir().mkpath(env.configRoot() + QStringLiteral("/Tavelin"));
+    const QString ini = env.configRoot() + u"/Tavelin/Tavelin.ini"_qs;
+    QDir().mkpath(env.configRoot() + u"/Tavelin"_qs);
     test::writeFile(ini, "[Platform]\nEditor=kate\n");
     platform::QtSettingsStore qt;
-    SyncSettings s;
-    s.url = QStringLiteral("https://dav.example.org/");
-    s.user = QStringLiteral("ann");
-    s.intervalMinutes = 30;
-    QVERIFY(sync::writeSyncSettings(qt, s));
-    QCOMPARE(sync::readSyncSettings(qt), s);
-    const QByteArray text = test::readFile(ini);
-    QVERIFY2(text.contains("[CardDAV]") && text.contains("Interval=30"), text.constData());
-    QCOMPARE(qt.value(QStringLiteral("Platform"), QStringLiteral("Editor")),
-             QStringLiteral("kate"));
+    SyncSettings plain;
+    plain.url = u"https://dav.example.org/ann/contacts/"_qs;
+    plain.user = u"ann"_qs;
+    SyncSettings all = plain;  // every key, interval 0, a comma in a value
+    all.url = u"http://nas.home:5232/"_qs;
+    all.intervalMinutes = 0;
+    all.passwordFile = u"/home/ann/.config/tavelin-dav, with comma"_qs;
+    all.trustedSha256 = QByteArray(64, 'a');
+    all.plainHttpHost = u"nas.home:5232"_qs;
+    for (const SyncSettings& settings : {plain, all, SyncSettings{}}) {
+      QVERIFY(sync::writeSyncSettings(qt, settings));
+      QCOMPARE(sync::readSyncSettings(qt), settings);
+      const QByteArray text = test::readFile(ini);
+      const QByteArray interval = "Interval=" + QByteArray::number(settings.intervalMinutes);
+      QVERIFY2(text.contains("[CardDAV]") && text.contains(interval), text.constData());
+      // The password has no key of its own.
+      for (const QByteArray& line : text.split('\n')) {
+        const QByteArray key = line.left(line.indexOf('='));
+        QVERIFY2(!key.contains("assword") || key.endsWith("File"), line.constData());
+      }
+    }
+    QCOMPARE(qt.value(u"Platform"_qs, u"Editor"_qs), u"kate"_qs);
   }
 
   void interval_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("minutes");
     QTest::newRow("missing") << QString() << 15;
-    QTest::newRow("zero") << QStringLiteral("0") << 0;
-    QTest::newRow("blanks") << QStringLiteral(" 45 ") << 45;
-    QTest::newRow("not a number") << QStringLiteral("soon") << 15;
-    QTest::newRow("negative") << QStringLiteral("-5") << 0;
-    QTest::newRow("past a day") << QStringLiteral("100000") << 1440;
-    QTest::newRow("past int") << QStringLiteral("99999999999") << 15;
+    QTest::newRow("zero") << u"0"_qs << 0;
+    QTest::newRow("blanks") << u" 45 "_qs << 45;
+    QTest::newRow("not a number") << u"soon"_qs << 15;
+    QTest::newRow("negative") << u"-5"_qs << 0;
+    QTest::newRow("past a day") << u"100000"_qs << 1440;
+    QTest::newRow("past int") << u"99999999999"_qs << 15;
   }
   void interval() {
     QFETCH(QString, text);
     QFETCH(int, minutes);
     platform::FakeSettingsStore store;
-    if (!text.isNull()) store.values.insert(QStringLiteral("CardDAV/Interval"), text);
+    if (!text.isNull()) store.values.insert(u"CardDAV/Interval"_qs, text);
     QCOMPARE(sync::readSyncSettings(store).intervalMinutes, minutes);
   }
 
@@ -127,90 +109,73 @@ class TestSyncAccount : public QObject {
     QFETCH(QString, account);
     SyncSettings s;
     s.url = typed;
-    s.user = QStringLiteral("ann");
+    s.user = u"ann"_qs;
     QCOMPARE(s.serverUrl(), QUrl(url));
     QCOMPARE(sync::needsPlainHttpConsent(s.serverUrl()), needsConsent);
     QCOMPARE(s.secretAccount(), account);
     // A yes is for the one server it named.
     s.plainHttpHost = sync::serverKey(s.serverUrl());
     QVERIFY(s.allowsPlainHttp());
-    s.plainHttpHost = QStringLiteral("other.example.org");
+    s.plainHttpHost = u"other.example.org"_qs;
     QVERIFY(!s.allowsPlainHttp());
   }
 
-  void passwordFileModes_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("read");
-    QTest::newRow("600") << 0600 << true;
-    QTest::newRow("400") << 0400 << true;
-    QTest::newRow("640: the group may read") << 0640 << false;
-    QTest::newRow("604: anyone may read") << 0604 << false;
-    QTest::newRow("620: the group may write") << 0620 << false;
-    QTest::newRow("602: anyone may write") << 0602 << false;
-    QTest::newRow("200: not even the owner may read") << 0200 << false;
-  }
-  void passwordFileModes() {
-    QFETCH(int, mode);
-    QFETCH(bool, read);
-    const QString path = passwordFile("s3cret\n", mode_t(mode));
-    QVERIFY(!path.isEmpty());
-    const sync::PasswordFileRead got = sync::readPasswordFile(path);
-    QCOMPARE(got.password.has_value(), read);
-    if (read) {
-      QCOMPARE(*got.password, QStringLiteral("s3cret"));
-      QVERIFY(got.error.isEmpty());
-    } else {
-      QVERIFY2(got.error.startsWith(path + QStringLiteral(": ")), qPrintable(got.error));
-      QVERIFY(!got.error.contains(QLatin1String("s3cret")));
-    }
-  }
-
-  void passwordFileContents_data() {
+  // What a password file yields, or why it is refused: by its mode, its bytes, or its kind.
+  void passwordFile_data() {
+    QTest::addColumn<QString>("kind");  // empty: a file of these bytes and mode
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("password");  // null: refused
-    QTest::newRow("one line end") << QByteArray("pw\n") << "pw";
-    QTest::newRow("CR LF") << QByteArray("pw\r\n") << "pw";
-    QTest::newRow("no line end") << QByteArray("pw") << "pw";
-    QTest::newRow("only one line end dropped") << QByteArray("pw\n\n") << "pw\n";
-    QTest::newRow("blanks kept") << QByteArray(" p w \n") << " p w ";
-    QTest::newRow("UTF-8") << QByteArray("gr\xc3\xbc\xc3\x9f\n") << QStringLiteral("grüß");
-    QTest::newRow("empty") << QByteArray() << QString();
-    QTest::newRow("only a line end") << QByteArray("\n") << QString();
-    QTest::newRow("far too large") << QByteArray(100000, 'x') << QString();
+    const auto row = [](const char* name, const QByteArray& bytes, int mode,
+                        const QString& password, const char* kind = "") {
+      QTest::newRow(name) << QString::fromLatin1(kind) << bytes << mode << password;
+    };
+    row("600", "s3cret\n", 0600, u"s3cret"_qs);
+    row("400", "s3cret\n", 0400, u"s3cret"_qs);
+    row("640: the group may read", "s3cret\n", 0640, {});
+    row("604: anyone may read", "s3cret\n", 0604, {});
+    row("620: the group may write", "s3cret\n", 0620, {});
+    row("602: anyone may write", "s3cret\n", 0602, {});
+    row("200: not even the owner may read", "s3cret\n", 0200, {});
+    row("CR LF", "pw\r\n", 0600, u"pw"_qs);
+    row("no line end", "pw", 0600, u"pw"_qs);
+    row("only one line end dropped", "pw\n\n", 0600, u"pw\n"_qs);
+    row("blanks kept", " p w \n", 0600, u" p w "_qs);
+    row("UTF-8", "gr\xc3\xbc\xc3\x9f\n", 0600, u"grüß"_qs);
+    row("empty", "", 0600, {});
+    row("only a line end", "\n", 0600, {});
+    row("far too large", QByteArray(100000, 'x'), 0600, {});
+    row("missing", {}, 0, {}, "missing");
+    row("a folder", {}, 0, {}, "folder");
+    row("a FIFO", {}, 0, {}, "fifo");
+    row("another user's", "pw\n", 0600, {}, "foreign");
   }
-  void passwordFileContents() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, password);
-    const QString path = passwordFile(bytes, 0600);
-    const sync::PasswordFileRead got = sync::readPasswordFile(path);
-    QCOMPARE(got.password.has_value(), !password.isNull());
-    if (got.password) QCOMPARE(*got.password, password);
-  }
-
-  void passwordFileThatIsNoFile_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("missing") << "missing";
-    QTest::newRow("a folder") << "folder";
-    QTest::newRow("a FIFO") << "fifo";
-    QTest::newRow("another user's") << "foreign";
-  }
-  void passwordFileThatIsNoFile() {
+  void passwordFile() {
     QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, mode);
+    QFETCH(QString, password);
     QString path = dir_.filePath(kind);
-    if (kind == u"folder") {
-      QVERIFY(QDir().mkdir(path));
-      ::chmod(QFile::encodeName(path).constData(), 0700);
-    } else if (kind == u"fifo") {
-      // Opening it must not wait for a writer.
-      QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == u"foreign") {
+    if (kind.isEmpty() || kind == u"foreign") {
+      path = passwordFile(bytes, mode_t(mode));
+      QVERIFY(!path.isEmpty());
+    }
+    if (kind == u"folder") QVERIFY(QDir().mkdir(path));
+    // Opening it must not wait for a writer.
+    if (kind == u"fifo") QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == u"foreign") {
       if (::geteuid() != 0) QSKIP("only root can give a file to another user");
-      path = passwordFile("pw\n", 0600);
       QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
     }
     const sync::PasswordFileRead got = sync::readPasswordFile(path);
-    QVERIFY(!got.password);
-    QVERIFY2(got.error.startsWith(path + QStringLiteral(": ")), qPrintable(got.error));
+    QCOMPARE(got.password.has_value(), !password.isNull());
+    if (got.password) {
+      QCOMPARE(*got.password, password);
+      QVERIFY(got.error.isEmpty());
+    } else {
+      QVERIFY2(got.error.startsWith(path + u": "_qs), qPrintable(got.error));
+      QVERIFY(!got.error.contains(u"s3cret"_qs));
+    }
   }
 
   void passwordOrder_data() {
@@ -237,14 +202,14 @@ class TestSyncAccount : public QObject {
     QFETCH(QString, password);
     QFETCH(bool, storeAsked);
     SyncSettings s;
-    s.url = QStringLiteral("https://dav.example.org/");
-    s.user = QStringLiteral("ann");
+    s.url = u"https://dav.example.org/"_qs;
+    s.user = u"ann"_qs;
     if (fileMode != 0) s.passwordFile = passwordFile("from file\n", mode_t(fileMode));
     platform::FakeSecretStore store;
     store.backend = backend;
     if (inStore) {
       store.secrets.insert(platform::FakeSecretStore::key(sync::kSecretService, s.secretAccount()),
-                           QStringLiteral("from store"));
+                           u"from store"_qs);
     }
     std::optional<PasswordLookup> got;
     sync::lookUpPassword(s, store, [&](PasswordLookup l) { got = l; });

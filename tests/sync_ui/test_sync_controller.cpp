@@ -23,14 +23,14 @@ namespace {
 // One window's sync: a fake platform with a configured account and a password in the store.
 struct Rig {
   explicit Rig(int interval = 15, bool configured = true)
-      : platform(env.configRoot()), controller(platform, view, QStringLiteral("TAVELIN.FIL"), {}) {
+      : platform(env.configRoot()), controller(platform, view, u"TAVELIN.FIL"_qs, {}) {
     controller.setRunnerFactory(runners.factory());
     if (configured) {
-      settings.url = QStringLiteral("https://dav.example.org/ann/book/");
-      settings.user = QStringLiteral("ann");
+      settings.url = u"https://dav.example.org/ann/book/"_qs;
+      settings.user = u"ann"_qs;
       settings.intervalMinutes = interval;
       sync::writeSyncSettings(platform.fakeSettings, settings);
-      platform.fakeSecrets.secrets.insert(storeKey(), QStringLiteral("secret"));
+      platform.fakeSecrets.secrets.insert(storeKey(), u"secret"_qs);
     }
   }
   QString storeKey() const {
@@ -66,7 +66,7 @@ class TestSyncController : public QObject {
     rig.controller.begin();
     rig.after(1);
     ChangeSet saved;
-    saved.added << QStringLiteral("line");
+    saved.added << u"line"_qs;
     rig.controller.changesApplied(saved);
     rig.after(3600);
     QCOMPARE(rig.runners.made.size(), size_t(0));
@@ -76,7 +76,7 @@ class TestSyncController : public QObject {
     rig.controller.syncNow();
     QCOMPARE(rig.runners.made.size(), size_t(0));
     QCOMPARE(rig.platform.fakeDialogs.shown.size(), size_t(1));
-    QVERIFY(rig.platform.fakeDialogs.shown[0].text.contains(QLatin1String("Server account")));
+    QVERIFY(rig.platform.fakeDialogs.shown[0].text.contains(u"Server account"_qs));
   }
 
   void atStartThenEveryInterval_data() {
@@ -106,63 +106,48 @@ class TestSyncController : public QObject {
     QCOMPARE(rig.runners.started(), 2);
   }
 
+  // One at a time: a save or a request during a sync starts no second one; the save calls for
+  // another once it is over.
   void aFewSecondsAfterASave() {
     Rig rig(0);
     ChangeSet saved;
-    saved.replaced << ChangeSet::Replacement{QStringLiteral("a"), QStringLiteral("b")};
+    saved.replaced << ChangeSet::Replacement{u"a"_qs, u"b"_qs};
     rig.controller.changesApplied(saved);
     rig.after(SyncController::kAfterSaveSeconds - 1);
     QCOMPARE(rig.runners.started(), 0);
     rig.after(1);
     QCOMPARE(rig.runners.started(), 1);
-    // A save during the sync calls for another once it is over, not a second one at once.
     rig.controller.changesApplied(saved);
+    rig.controller.syncNow();
     rig.after(SyncController::kAfterSaveSeconds + 1);
-    QCOMPARE(rig.runners.started(), 1);
-    rig.end(test::succeeded());
-    rig.after(SyncController::kAfterSaveSeconds);
-    QCOMPARE(rig.runners.started(), 2);
-  }
-
-  void oneAtATime() {
-    Rig rig;
-    rig.controller.syncNow();
-    QCOMPARE(rig.runners.started(), 1);
-    rig.controller.syncNow();
-    rig.after(3600);
     QCOMPARE(rig.runners.made.size(), size_t(1));
     QVERIFY(rig.controller.isRunning());
     rig.end(test::succeeded());
     QVERIFY(!rig.controller.isRunning());
+    rig.after(SyncController::kAfterSaveSeconds);
+    QCOMPARE(rig.runners.started(), 2);
+    rig.end(test::succeeded());
     rig.controller.syncNow();
-    QCOMPARE(rig.runners.made.size(), size_t(2));
+    QCOMPARE(rig.runners.made.size(), size_t(3));
   }
 
   void quietUnlessNeeded_data() {
     QTest::addColumn<sync::SyncOutcome>("outcome");
     QTest::addColumn<QString>("told");  // a text the one message holds; empty: none
     QTest::addColumn<int>("reloads");
-    SyncSummary sent;
-    sent.addedThere = 3;
-    sent.changedThere = 1;
-    QTest::newRow("only sent") << test::succeeded(sent) << QString() << 0;
-    SyncSummary fetched;
-    fetched.addedHere = 2;
-    fetched.removedHere = 1;
-    QTest::newRow("fetched: quiet, shown at once") << test::succeeded(fetched) << QString() << 1;
-    SyncSummary conflict;
-    conflict.conflicts = 1;
-    conflict.changedHere = 1;
+    // Summaries: added, changed, removed here; added, changed, removed there; conflicts.
+    const SyncSummary conflict{0, 1, 0, 0, 0, 0, 1};
+    QTest::newRow("only sent") << test::succeeded({0, 0, 0, 3, 1, 0, 0}) << QString() << 0;
+    QTest::newRow("fetched: quiet, shown at once")
+        << test::succeeded({2, 0, 1, 0, 0, 0, 0}) << QString() << 1;
     QTest::newRow("a conflict is told with the summary")
         << test::succeeded(conflict) << sync::summaryLine(conflict) << 1;
-    QTest::newRow("an error") << test::failedWith(DavOutcome::NetworkError,
-                                                  QStringLiteral("dav.example.org: unreachable"))
-                              << QStringLiteral("dav.example.org: unreachable") << 0;
-    sync::SyncOutcome partial =
-        test::failedWith(DavOutcome::TimedOut, QStringLiteral("dav.example.org: no answer"));
+    const QString down = u"dav.example.org: unreachable"_qs;
+    QTest::newRow("an error") << test::failedWith(DavOutcome::NetworkError, down) << down << 0;
+    sync::SyncOutcome partial = test::failedWith(DavOutcome::TimedOut, down);
     partial.summary.addedHere = 4;
     QTest::newRow("an error after part of the work: told, and the part shown")
-        << partial << QStringLiteral("dav.example.org: no answer") << 1;
+        << partial << down << 1;
   }
   void quietUnlessNeeded() {
     QFETCH(sync::SyncOutcome, outcome);
@@ -182,7 +167,7 @@ class TestSyncController : public QObject {
   // A server that is down all afternoon is told once, unless the user asks.
   void theSameErrorToldOnce() {
     Rig rig(1);
-    const auto down = test::failedWith(DavOutcome::NetworkError, QStringLiteral("s: down"));
+    const auto down = test::failedWith(DavOutcome::NetworkError, u"s: down"_qs);
     rig.controller.begin();
     rig.after(1);
     rig.end(down);
@@ -208,16 +193,16 @@ class TestSyncController : public QObject {
   void aWrongPasswordIsAskedAgain() {
     QFETCH(bool, answered);
     Rig rig(1);
-    if (answered) rig.platform.fakeDialogs.passwordAnswers.push_back(QStringLiteral("right"));
+    if (answered) rig.platform.fakeDialogs.passwordAnswers.push_back(u"right"_qs);
     rig.controller.syncNow();
     rig.end(test::failedWith(DavOutcome::AuthenticationFailed,
-                             QStringLiteral("dav.example.org: the server refused the user name")));
+                             u"dav.example.org: the server refused the user name"_qs));
     QCOMPARE(rig.platform.fakeDialogs.passwordPrompts.size(), 1);
-    QVERIFY(rig.platform.fakeDialogs.passwordPrompts[0].contains(QLatin1String("refused")));
+    QVERIFY(rig.platform.fakeDialogs.passwordPrompts[0].contains(u"refused"_qs));
     QVERIFY(rig.platform.fakeDialogs.shown.empty());
     if (answered) {
       QCOMPARE(rig.runners.started(), 2);  // again at once, with the new password
-      QCOMPARE(rig.platform.fakeSecrets.secrets.value(rig.storeKey()), QStringLiteral("right"));
+      QCOMPARE(rig.platform.fakeSecrets.secrets.value(rig.storeKey()), u"right"_qs);
       return;
     }
     QCOMPARE(rig.runners.started(), 1);
@@ -228,33 +213,34 @@ class TestSyncController : public QObject {
     QCOMPARE(rig.runners.started(), 2);
   }
 
-  void withoutASecretStoreAskedOncePerRun() {
+  // Asked once: kept in the secret store, or where there is none, for this run.
+  void aMissingPasswordIsAskedOnce_data() {
+    QTest::addColumn<bool>("backend");
+    QTest::newRow("not in the store") << true;
+    QTest::newRow("without a secret store") << false;
+  }
+  void aMissingPasswordIsAskedOnce() {
+    QFETCH(bool, backend);
     Rig rig(1);
-    rig.platform.fakeSecrets.backend = false;
-    rig.platform.fakeDialogs.passwordAnswers.push_back(QStringLiteral("typed"));
+    rig.platform.fakeSecrets.secrets.clear();
+    rig.platform.fakeSecrets.backend = backend;
+    rig.platform.fakeDialogs.passwordAnswers.push_back(u"typed"_qs);
     rig.controller.begin();
     rig.after(1);
     QCOMPARE(rig.platform.fakeDialogs.passwordPrompts.size(), 1);
-    QVERIFY(rig.platform.fakeDialogs.passwordPrompts[0].contains(QLatin1String("ann")));
+    QVERIFY(rig.platform.fakeDialogs.passwordPrompts[0].contains(u"ann"_qs));
     rig.end(test::succeeded());
     rig.after(60);
     rig.end(test::succeeded());
     QCOMPARE(rig.runners.started(), 2);
     QCOMPARE(rig.platform.fakeDialogs.passwordPrompts.size(), 1);
-  }
-
-  void notInTheStoreAskedAndKept() {
-    Rig rig(1);
-    rig.platform.fakeSecrets.secrets.clear();
-    rig.platform.fakeDialogs.passwordAnswers.push_back(QStringLiteral("typed"));
-    rig.controller.syncNow();
-    QCOMPARE(rig.runners.started(), 1);
-    QCOMPARE(rig.platform.fakeSecrets.secrets.value(rig.storeKey()), QStringLiteral("typed"));
+    QCOMPARE(rig.platform.fakeSecrets.secrets.value(rig.storeKey()),
+             backend ? u"typed"_qs : QString());
   }
 
   void aPasswordFileOthersMayReadIsRefused() {
     Rig rig;
-    const QString file = rig.env.workPath(QStringLiteral("pw"));
+    const QString file = rig.env.workPath(u"pw"_qs);
     test::writeFile(file, "secret\n");
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0644), 0);
     rig.settings.passwordFile = file;
@@ -267,7 +253,7 @@ class TestSyncController : public QObject {
     // A wrong password from the file is an error to fix there, not a question.
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0600), 0);
     rig.controller.syncNow();
-    rig.end(test::failedWith(DavOutcome::AuthenticationFailed, QStringLiteral("s: refused")));
+    rig.end(test::failedWith(DavOutcome::AuthenticationFailed, u"s: refused"_qs));
     QVERIFY(rig.platform.fakeDialogs.passwordPrompts.isEmpty());
     QCOMPARE(rig.platform.fakeDialogs.shown.size(), size_t(2));
   }
