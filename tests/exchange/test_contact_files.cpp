@@ -37,27 +37,6 @@ class FakeExchangeView final : public ExchangeView {
   QStringList writeErrors;
 };
 
-struct Fixture {
-  test::TestEnvironment env;
-  platform::FakeDialogs dialogs;
-  FakeExchangeView view;
-  RecordStore store{workFilePath(env.configRoot())};
-  ExchangeActions actions{store, dialogs, view};
-
-  Fixture() {
-    QDir().mkpath(fixedFolder(env.configRoot()));
-    store.SortFile();
-  }
-  QStringList names() {
-    store.SortFile();
-    QStringList out;
-    for (int row = 0; row < store.rowCount(); ++row) {
-      out.append(store.table().value(row, 0).toString());
-    }
-    return out;
-  }
-};
-
 QString line(const QString& name, const QString& phone = {}) {
   FieldTexts f;
   f[0] = name;
@@ -71,6 +50,30 @@ QByteArray fileOf(const QStringList& lines) {
   return out;
 }
 
+struct Fixture {
+  test::TestEnvironment env;
+  platform::FakeDialogs dialogs;
+  FakeExchangeView view;
+  RecordStore store{workFilePath(env.configRoot())};
+  ExchangeActions actions{store, dialogs, view};
+
+  Fixture() {
+    QDir().mkpath(fixedFolder(env.configRoot()));
+    store.SortFile();
+  }
+  // The address book of these lines, loaded.
+  void book(const QStringList& lines) {
+    writeFile(kDataFileName, fileOf(lines));
+    store.SortFile();
+  }
+  QStringList names() {
+    store.SortFile();
+    QStringList out;
+    for (int row = 0; row < store.rowCount(); ++row) out << store.table().value(row, 0).toString();
+    return out;
+  }
+};
+
 }  // namespace
 
 class ContactFilesTest : public QObject {
@@ -79,8 +82,7 @@ class ContactFilesTest : public QObject {
  private Q_SLOTS:
   void importCounts() {
     Fixture f;
-    writeFile(kDataFileName, fileOf({line("Ann", "1")}));
-    f.store.SortFile();
+    f.book({line("Ann", "1")});
     writeFile("in.vcf", card("FN:Ann\r\nTEL:1\r\n") + card("FN:Bob\r\nTEL:2\r\n") +
                             card("FN:Cleo\r\nTEL:3\r\nTITLE:Boss\r\nEMAIL:c@x\r\nEMAIL:d@x\r\n") +
                             card("FN:Bob\r\nTEL:2\r\n") + card("VERSION:3.0\r\n") +
@@ -145,8 +147,7 @@ class ContactFilesTest : public QObject {
       lines << line(QStringLiteral("N%1").arg(i));
       if (twins) lines << lines.last();
     }
-    writeFile(kDataFileName, fileOf(lines));
-    f.store.SortFile();
+    f.book(lines);
     QByteArray cards;
     for (int k = 0; k < copies; ++k) {
       for (int i = from; i < to; ++i) cards += card("FN:N" + QByteArray::number(i) + "\r\n");
@@ -174,8 +175,7 @@ class ContactFilesTest : public QObject {
     QFETCH(QString, path);
     QFETCH(QString, reason);
     Fixture f;
-    writeFile(kDataFileName, fileOf({line("Ann")}));
-    f.store.SortFile();
+    f.book({line("Ann")});
     writeFile("notes.csv", "just,some\r\nwords,here\r\n");
     QDir().mkpath("folder.vcf");
     QFile zeros("zeros.csv");  // a hole in the file system: nothing written, all read
@@ -209,8 +209,7 @@ class ContactFilesTest : public QObject {
     Fixture f;
     QStringList lines;
     for (int i = 0; i < kRecordLimit - 2; ++i) lines.append(line(QStringLiteral("R%1").arg(i)));
-    writeFile(kDataFileName, fileOf(lines));
-    f.store.SortFile();
+    f.book(lines);
     writeFile("in.vcf", card("FN:R7\r\n") + card("FN:New 1\r\n") + card("FN:New 2\r\n") +
                             card("FN:New 3\r\n"));
     const ImportResult result = importContacts(f.store, "in.vcf");
@@ -254,8 +253,7 @@ class ContactFilesTest : public QObject {
     QFETCH(QString, written);
     QFETCH(QByteArray, mark);
     Fixture f;
-    writeFile(kDataFileName, fileOf({line("Bob", "2"), line("Ann", "1"), "\"kept aside"}));
-    f.store.SortFile();
+    f.book({line("Bob", "2"), line("Ann", "1"), "\"kept aside"});
     f.dialogs.fileAnswers.push_back(answer);
     f.dialogs.filterAnswers.push_back(filter);
     f.actions.ExportContacts();
@@ -272,8 +270,7 @@ class ContactFilesTest : public QObject {
 
   void exportFailure() {
     Fixture f;
-    writeFile(kDataFileName, fileOf({line("Ann")}));
-    f.store.SortFile();
+    f.book({line("Ann")});
     f.dialogs.fileAnswers.push_back(QStringLiteral("no/such/folder/book.vcf"));
     f.actions.ExportContacts();
     QCOMPARE(f.view.writeErrors, QStringList{"no/such/folder/book.vcf"});
@@ -302,8 +299,7 @@ class ContactFilesTest : public QObject {
       }
       lines.append(BuildLineFromFields(r));
     }
-    writeFile(kDataFileName, fileOf(lines));
-    f.store.SortFile();
+    f.book(lines);
     const ExportResult exported = exportContacts(f.store, "out", ExportFormat(format));
     QCOMPARE(exported.exported, 2100);
     if (ExportFormat(format) != ExportFormat::Csv) {

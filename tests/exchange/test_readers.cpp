@@ -1,9 +1,12 @@
-// The vCard reader over what real programs write: 2.1 with quoted-printable and character
-// sets, 3.0 and 4.0 with their escapes, groups and URIs, and damaged input. Cards read in two
-// pieces on two threads: where the bytes may be cut, and that whatever the cut chosen there,
-// the contacts, their order and the counts are those of one piece.
+// The readers over what real programs write. vCard: 2.1 with quoted-printable and character
+// sets, 3.0 and 4.0 with their escapes, groups and URIs, and damaged input. CSV: Google's
+// current and older layouts and Outlook's, in the encodings and separators they come in, and
+// damaged files. Cards read in two pieces on two threads: where the bytes may be cut, and that
+// whatever the cut chosen there, the contacts, their order and the counts are those of one.
+#include <QStringEncoder>
 #include <QTest>
 
+#include "exchange/csv_reader.h"
 #include "exchange/vcard_reader.h"
 #include "exchange_cases.h"
 
@@ -13,8 +16,10 @@ using namespace tavelin::test;
 
 namespace {
 
-ReadContacts readVCardPieces(QByteArrayView bytes, qsizetype piece) {
-  return readInPieces<VCardReader>(bytes, piece);
+// The bytes as the CSV or the vCard reader reads them, given whole (piece 0) or in pieces.
+ReadContacts readAs(bool csv, QByteArrayView bytes, qsizetype piece) {
+  if (piece == 0) return csv ? readCsv(bytes) : readVCards(bytes);
+  return csv ? readInPieces<CsvReader>(bytes, piece) : readInPieces<VCardReader>(bytes, piece);
 }
 
 struct Read {
@@ -34,9 +39,50 @@ Read readCut(QByteArrayView bytes, qsizetype cut) {
 
 const QByteArray kQp = "NOTE;ENCODING=QUOTED-PRINTABLE:";
 
+const QByteArray kGoogle =
+    "First Name,Middle Name,Last Name,Phonetic First Name,Phonetic Middle Name,Phonetic Last "
+    "Name,Name Prefix,Name Suffix,Nickname,File As,Organization Name,Organization Title,"
+    "Organization Department,Birthday,Notes,Photo,Labels,E-mail 1 - Label,E-mail 1 - Value,"
+    "E-mail 2 - Label,E-mail 2 - Value,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,Phone 2 - "
+    "Value,Address 1 - Label,Address 1 - Formatted,Address 1 - Street,Address 1 - City,Address 1 "
+    "- PO Box,Address 1 - Region,Address 1 - Postal Code,Address 1 - Country,Address 1 - Extended "
+    "Address,Website 1 - Label,Website 1 - Value\r\n"
+    "Grace,Brewster,Hopper,,,,Rear Admiral,,Amazing Grace,,US Navy,Officer,,1906-12-09,"
+    "\"Wrote the first compiler.\nLiked clocks.\",https://lh3.example/photo.jpg,"
+    "* myContacts ::: Navy,Home,grace@example.org,* Work,hopper@navy.example,Mobile,"
+    "+1 555 0100 ::: +1 555 0101,Work,+1 555 0102,Home,\"1 Navy Yard\nArlington, VA\","
+    "1 Navy Yard,Arlington,,VA,22202,USA,,Profile,https://grace.example\r\n";
+
+const QByteArray kGoogleOld =
+    "Name,Given Name,Additional Name,Family Name,Yomi Name,Given Name Yomi,Additional Name Yomi,"
+    "Family Name Yomi,Name Prefix,Name Suffix,Initials,Nickname,Short Name,Maiden Name,Birthday,"
+    "Gender,Location,Billing Information,Directory Server,Mileage,Occupation,Hobby,Sensitivity,"
+    "Priority,Subject,Notes,Language,Photo,Group Membership,E-mail 1 - Type,E-mail 1 - Value,"
+    "Phone 1 - Type,Phone 1 - Value,Address 1 - Type,Address 1 - Formatted,Address 1 - Street,"
+    "Address 1 - City,Address 1 - PO Box,Address 1 - Region,Address 1 - Postal Code,"
+    "Address 1 - Country,Address 1 - Extended Address,Organization 1 - Type,Organization 1 - Name,"
+    "Website 1 - Type,Website 1 - Value\n"
+    "Alan Turing,Alan,,Turing,,,,,,,,,,,,,,,,,,Running,,,,Notes here,,,* My Contacts,* Home,"
+    "alan@example.org,Work,+44 161 000,Home,\"Wilmslow\nCheshire\",,,,,,,,,Bletchley,,\n"
+    "\"\",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,Other,\"Only a printed\naddress\nUK\",,,,,,,,,,,\n";
+
+const QByteArray kOutlook =
+    "\"Title\",\"First Name\",\"Middle Name\",\"Last Name\",\"Suffix\",\"Company\","
+    "\"Department\",\"Job Title\",\"Business Street\",\"Business Street 2\","
+    "\"Business Street 3\",\"Business City\",\"Business State\",\"Business Postal Code\","
+    "\"Business Country/Region\",\"Home Street\",\"Home City\",\"Home Postal Code\","
+    "\"Home Country/Region\",\"Business Fax\",\"Business Phone\",\"Home Phone\","
+    "\"Mobile Phone\",\"Pager\",\"Birthday\",\"E-mail Address\",\"E-mail Type\","
+    "\"E-mail 2 Address\",\"Notes\",\"Priority\",\"Private\",\"Sensitivity\",\"Web Page\"\r\n"
+    "\"\",\"Katherine\",\"\",\"Johnson\",\"\",\"NASA\",\"\",\"\",\"1 Langley Blvd\","
+    "\"Bldg 1244\",\"\",\"Hampton\",\"VA\",\"23681\",\"United States\",\"2 Home Rd\","
+    "\"Hampton\",\"23666\",\"United States\",\"555-0109\",\"555-0110\",\"555-0111\","
+    "\"555-0112\",\"555-0113\",\"0/0/00\",\"kj@nasa.example\",\"SMTP\",\"k@home.example\","
+    "\"Computed trajectories\",\"Normal\",\"False\",\"Normal\",\"https://nasa.example\"\r\n";
+
 }  // namespace
 
-class VCardReaderTest : public QObject {
+class ReadersTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
@@ -163,7 +209,7 @@ class VCardReaderTest : public QObject {
     QFETCH(QStringList, overflow);
     // The same in one piece, a byte at a time and in odd pieces.
     for (qsizetype piece : {bytes.size() + 1, qsizetype(1), qsizetype(7)}) {
-      const ReadContacts read = readVCardPieces(bytes, piece);
+      const ReadContacts read = readAs(false, bytes, piece);
       QCOMPARE(read.unreadable, 0);
       QCOMPARE(read.contacts.size(), size_t(1));
       QCOMPARE(joined(read.contacts[0].fields), fields);
@@ -178,7 +224,7 @@ class VCardReaderTest : public QObject {
         "NOTE:n1\\nn2\\nn3\\nn4\\nn5\r\nitem1.X-ABLABEL:Mine\r\nitem1.TEL:6\r\n");
     // (A byte-order mark is one only at the start.)
     const QByteArray after = full + (bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes);
-    const ReadContacts read = readVCardPieces(after, after.size() + 1);
+    const ReadContacts read = readAs(false, after, after.size() + 1);
     QCOMPARE(read.contacts.size(), size_t(2));
     QCOMPARE(joined(read.contacts[1].fields), fields);
     QCOMPARE(read.contacts[1].overflow, overflow);
@@ -188,39 +234,52 @@ class VCardReaderTest : public QObject {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("unreadable");
-    QTest::addColumn<bool>("anyCard");
+    QTest::addColumn<bool>("anyCard");  // or a CSV heading row
+    QTest::addColumn<bool>("csv");
     const QByteArray a = card("FN:A\r\n"), b = card("FN:B\r\n");
     QTest::newRow("several cards, garbage between")
-        << a + "junk\r\n\r\n" + b << QStringList{"A", "B"} << 0 << true;
+        << a + "junk\r\n\r\n" + b << QStringList{"A", "B"} << 0 << true << false;
     QTest::newRow("a card never ended") << a + "BEGIN:VCARD\r\nFN:C\r\n"
-                                        << QStringList{"A"} << 1 << true;
+                                        << QStringList{"A"} << 1 << true << false;
     QTest::newRow("a card begun inside a card")
-        << "BEGIN:VCARD\r\nFN:C\r\n" + a + b << QStringList{"A", "B"} << 1 << true;
+        << "BEGIN:VCARD\r\nFN:C\r\n" + a + b << QStringList{"A", "B"} << 1 << true << false;
     QTest::newRow("a card with nothing in it")
-        << card("VERSION:3.0\r\nUID:x\r\n") + a << QStringList{"A"} << 1 << true;
+        << card("VERSION:3.0\r\nUID:x\r\n") + a << QStringList{"A"} << 1 << true << false;
     QByteArray many = "BEGIN:VCARD\r\nFN:Many\r\n";
     for (int i = 0; i < 100000; ++i) many += "X-A:1\r\n";
     QTest::newRow("a card of 100000 properties")
-        << many + "END:VCARD\r\n" + a << QStringList{"A"} << 1 << true;
+        << many + "END:VCARD\r\n" + a << QStringList{"A"} << 1 << true << false;
     QTest::newRow("a note of 2 MB")
         << card("FN:Long\r\nNOTE:" + QByteArray(2 << 20, 'n') + "\r\n") + a << QStringList{"A"} << 1
-        << true;
+        << true << false;
     QByteArray filler;  // no field takes it, but the card keeps it while it is read
     for (int i = 0; i < 5; ++i) filler += "X-FILLER:" + QByteArray(900 << 10, 'f') + "\r\n";
     QTest::newRow("properties of 4.5 MB in all")
-        << card("FN:Big\r\n" + filler) + a << QStringList{"A"} << 1 << true;
+        << card("FN:Big\r\n" + filler) + a << QStringList{"A"} << 1 << true << false;
     QTest::newRow("a photo of 2 MB, folded")
         << card("FN:Photo\r\nPHOTO;ENCODING=b:" + QByteArray(1 << 20, 'p') + "\r\n " +
                 QByteArray(1 << 20, 'q') + "\r\n") +
                a
-        << QStringList{"Photo", "A"} << 0 << true;
+        << QStringList{"Photo", "A"} << 0 << true << false;
     QTest::newRow("one line of 3 MB without an end")
-        << QByteArray(3 << 20, 'z') + "\r\n" + a << QStringList{"A"} << 0 << true;
+        << QByteArray(3 << 20, 'z') + "\r\n" + a << QStringList{"A"} << 0 << true << false;
     QByteArray binary(4096, '\0');
     for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7 + i / 13);
-    QTest::newRow("binary bytes") << binary << QStringList() << 0 << false;
+    QTest::newRow("binary bytes") << binary << QStringList() << 0 << false << false;
     QTest::newRow("no card at all")
-        << QByteArray("Name,Phone\r\nA,1\r\n") << QStringList() << 0 << false;
+        << QByteArray("Name,Phone\r\nA,1\r\n") << QStringList() << 0 << false << false;
+    QTest::newRow("CSV: no heading a field takes")
+        << QByteArray("a,b,c\r\n1,2,3\r\n") << QStringList() << 0 << false << true;
+    QTest::newRow("CSV: empty") << QByteArray() << QStringList() << 0 << false << true;
+    QTest::newRow("CSV: a quote never closed, then rows")
+        << "Name,Notes\r\nA,\"" + QByteArray(2 << 20, 'q') + "\r\nB,b\r\nC,c\r\n"
+        << QStringList{"B", "C"} << 1 << true << true;
+    QTest::newRow("CSV: a row of 2000 cells") << "Name\r\n" + QByteArray(2000, ',') + "\r\nD\r\n"
+                                              << QStringList{"D"} << 1 << true << true;
+    QTest::newRow("CSV: a heading line of 200 KB") << QByteArray(200 * 1024, 'h') + "\r\nA\r\n"
+                                                   << QStringList() << 0 << false << true;
+    for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 31 + i / 7);
+    QTest::newRow("CSV: binary bytes") << binary << QStringList() << 0 << false << true;
   }
 
   void damaged() {
@@ -228,10 +287,11 @@ class VCardReaderTest : public QObject {
     QFETCH(QStringList, names);
     QFETCH(int, unreadable);
     QFETCH(bool, anyCard);
+    QFETCH(bool, csv);
     // In pieces, and given whole, where the properties are read where they stand: the limits
     // too are the same.
-    for (qsizetype piece : {bytes.size() + 1, qsizetype(4093), qsizetype(0)}) {
-      const ReadContacts read = piece ? readVCardPieces(bytes, piece) : readVCards(bytes);
+    for (qsizetype piece : {bytes.size() + 1, qsizetype(4093), qsizetype(65536), qsizetype(0)}) {
+      const ReadContacts read = readAs(csv, bytes, piece);
       QCOMPARE(namesOf(read), names);
       QCOMPARE(read.unreadable, unreadable);
       QCOMPARE(read.anyCard, anyCard);
@@ -393,7 +453,65 @@ class VCardReaderTest : public QObject {
     QCOMPARE(fields.size(), size_t(contacts));
     QCOMPARE(fields.back()[kFullName], last);
   }
+
+  void csvLayouts_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("fields");  // a contact's joined by '|'
+    QTest::addColumn<QList<QStringList>>("overflow");
+
+    QTest::newRow("Google") << kGoogle
+                            << QStringList{"Grace Brewster Hopper|1 Navy Yard|22202 Arlington|VA, USA|+1 555 0100|"
+                                           "+1 555 0102|+1 555 0101||hopper@navy.example|"
+                                           "https://grace.example|Wrote the first compiler.|"
+                                           "Liked clocks."}
+                            << QList<QStringList>{
+                                   {"Name Prefix: Rear Admiral", "Nickname: Amazing Grace",
+                                    "Organization: US Navy", "Organization Title: Officer",
+                                    "Birthday: 1906-12-09", "Labels: Navy",
+                                    "E-mail (Home): grace@example.org"}};
+    QTest::newRow("Google's older layout, LF line ends")
+        << kGoogleOld
+        << QStringList{"Alan Turing|Wilmslow|Cheshire||+44 161 000||||alan@example.org||Notes here",
+                       "|Only a printed|address|UK"}
+        << QList<QStringList>{{"Hobby: Running", "Organization: Bletchley"}, {}};
+    QTest::newRow("Outlook") << kOutlook
+                             << QStringList{"Katherine Johnson|1 Langley Blvd, Bldg 1244|23681 Hampton|"
+                                            "VA, United States|555-0109|555-0110|555-0111|"
+                                            "555-0112|kj@nasa.example|https://nasa.example|"
+                                            "Computed trajectories"}
+                             << QList<QStringList>{
+                                    {"Organization: NASA", "E-mail Type: SMTP",
+                                     "Address (home): 2 Home Rd, 23666, Hampton, United States",
+                                     "Phone (pager): 555-0113", "E-mail: k@home.example"}};
+    QByteArray semicolons =
+        "\xEF\xBB\xBF\"First Name\";\"Last Name\";\"Mobile Phone\"\r\n"
+        "\"Zo\xC3\xAB\";\"Kruse, Jr\";\"0171\"\r\n";
+    QTest::newRow("semicolons and a byte-order mark")
+        << semicolons << QStringList{"Zoë Kruse, Jr||||0171"} << QList<QStringList>{{}};
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const QByteArray utf16Bytes = utf16.encode(u"Name,E-mail 1 - Value\r\nRené,r@x\r\n");
+    QTest::newRow("UTF-16 with its mark")
+        << utf16Bytes << QStringList{"René||||||||r@x"} << QList<QStringList>{{}};
+    QTest::newRow("Windows-1252, a last row without an end")
+        << QByteArray("Name,Notes\r\nJos\xE9,\"\x80 5\"\r\n,\r\nB,x")
+        << QStringList{"José||||||||||€ 5", "B||||||||||x"} << QList<QStringList>{{}, {}};
+  }
+
+  void csvLayouts() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fields);
+    QFETCH(QList<QStringList>, overflow);
+    for (qsizetype piece : {bytes.size() + 1, qsizetype(1), qsizetype(5)}) {
+      const ReadContacts read = readAs(true, bytes, piece);
+      QVERIFY(read.anyCard);
+      QCOMPARE(read.unreadable, 0);
+      QCOMPARE(joinedAll(read), fields);
+      for (qsizetype i = 0; i < fields.size(); ++i) {
+        QCOMPARE(read.contacts[size_t(i)].overflow, overflow[i]);
+      }
+    }
+  }
 };
 
-QTEST_GUILESS_MAIN(VCardReaderTest)
-#include "test_vcard_reader.moc"
+QTEST_GUILESS_MAIN(ReadersTest)
+#include "test_readers.moc"
