@@ -1,93 +1,47 @@
 // The vCard and CSV writers: the bytes of a card, folding, stable UIDs, and the round trip
 // of records through each format and back.
 #include <QTest>
-#include <QUuid>
 
 #include "exchange/csv_reader.h"
 #include "exchange/csv_writer.h"
 #include "exchange/vcard_reader.h"
 #include "exchange/vcard_writer.h"
+#include "exchange_cases.h"
 #include "record_store/text_codec.h"
 
 using namespace tavelin;
 using namespace tavelin::exchange;
-
-Q_DECLARE_METATYPE(tavelin::FieldTexts)
+using namespace tavelin::test;
 
 namespace {
 
-FieldTexts record(std::initializer_list<std::pair<int, QString>> values) {
-  FieldTexts f;
-  for (const auto& [k, v] : values) f[k] = v;
-  return f;
-}
-
-// Every field full, of a character that takes three bytes: the most a card can hold.
-FieldTexts fullest() {
-  FieldTexts f;
-  f.fill(QString(kFieldWidth, u'€'));
-  return f;
-}
-
-// Records that break naive writers: every character a format escapes, sparse fields,
-// names of one word and of several, characters outside the BMP and full 80-character fields.
+// Records that break naive writers: every character a format escapes, sparse fields, names
+// of one word and of several, characters outside the BMP and full 80-character fields; the
+// last one every field full of a character that takes three bytes, the most a card can hold.
 std::vector<FieldTexts> awkwardRecords() {
-  return {
-      record({{0, "Ada Lovelace"},
-              {1, "12 St James, Square"},
-              {2, "London"},
-              {3, "UK"},
-              {4, "+44 20 7946 0000"},
-              {8, "ada@example.org"},
-              {9, "https://example.org/a?b=1;c"},
-              {10, "first"},
-              {11, "second"}}),
-      record({{0, "Cher"}, {6, "only the third phone"}, {12, "only Notes 4"}}),
-      record({{0, "Back\\slash; semi, comma: colon"},
-              {2, "only Address 2"},
-              {5, "phone two"},
-              {7, "phone four"},
-              {13, "Notes 5 \\n not a break"}}),
-      record({{0, "Zoë 😀 Ünïcödé-Kruse"},
-              {1, QString(80, u'é')},
-              {10, QStringLiteral("😀").repeated(40)},
-              {9, "web line, with comma"}}),
-      record({{0, "Same Name"}, {8, "one@example.org"}}),
-      record({{0, "Same Name"}, {8, "two@example.org"}}),
-      record({{0, "Mary Ann  Evans"},
-              {3, "only Address 3"},
-              {4, "p1"},
-              {5, "p2"},
-              {6, "p3"},
-              {7, "p4"},
-              {10, "n2"},
-              {11, "n3"},
-              {12, "n4"},
-              {13, "n5"}}),
-      record({{4, "no name, a phone"}}),
-      record({{0, "tel:+1 555"}, {4, "tel:+1 555;ext=5"}}),
-      record({{0, "Caret ^ and 'quote'"}, {1, "a^n"}, {2, "b^^"}, {3, "c^'"}}),
-      fullest(),
-  };
-}
-
-std::vector<FieldTexts> fieldsOf(const ReadContacts& read) {
-  std::vector<FieldTexts> out;
-  for (const Contact& c : read.contacts) out.push_back(c.fields);
-  return out;
+  std::vector<FieldTexts> records;
+  for (const QString& r :
+       {u"Ada Lovelace|12 St James, Square|London|UK|+44 20 7946 0000||||ada@example.org|"
+        u"https://example.org/a?b=1;c|first|second"_qs,
+        u"Cher||||||only the third phone||||||only Notes 4"_qs,
+        u"Back\\slash; semi, comma: colon||only Address 2|||phone two||phone four||||||"
+        u"Notes 5 \\n not a break"_qs,
+        QString(u"Zoë 😀 Ünïcödé-Kruse|"_qs + QString(80, u'é') +
+                u"||||||||web line, with comma|"_qs + QStringLiteral("😀").repeated(40)),
+        u"Same Name||||||||one@example.org"_qs, u"Same Name||||||||two@example.org"_qs,
+        u"Mary Ann  Evans|||only Address 3|p1|p2|p3|p4|||n2|n3|n4|n5"_qs,
+        u"||||no name, a phone"_qs, u"tel:+1 555||||tel:+1 555;ext=5"_qs,
+        u"Caret ^ and 'quote'|a^n|b^^|c^'"_qs,
+        QStringList(kFieldCount, QString(kFieldWidth, u'€')).join(u'|')}) {
+    records.push_back(fieldsOf(r));
+  }
+  return records;
 }
 
 // One record of every kind of field the writers map, with a gap among the phones and notes.
-FieldTexts ada() {
-  return record({{0, "Ada King Lovelace"},
-                 {1, "12 Square"},
-                 {2, "London"},
-                 {5, "0201"},
-                 {8, "ada@example.org"},
-                 {9, "https://ada.example"},
-                 {10, "one"},
-                 {12, "three, with comma"}});
-}
+const FieldTexts kAda = fieldsOf(
+    u"Ada King Lovelace|12 Square|London|||0201|||ada@example.org|https://ada.example|one||"
+    u"three, with comma"_qs);
 
 }  // namespace
 
@@ -98,7 +52,6 @@ class ExchangeWritersTest : public QObject {
   void card_data() {
     QTest::addColumn<int>("version");
     QTest::addColumn<QByteArray>("expected");
-    const FieldTexts r = ada();
     const QByteArray uid = contactUid(u"Ada King Lovelace", 1).toUtf8();
     QTest::newRow("3.0") << int(VCardVersion::V30)
                          << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada King Lovelace\r\n"
@@ -120,15 +73,14 @@ class ExchangeWritersTest : public QObject {
   void card() {
     QFETCH(int, version);
     QFETCH(QByteArray, expected);
-    const FieldTexts r = ada();
-    QCOMPARE(writeVCards({r, FieldTexts{}}, VCardVersion(version)), expected);
+    QCOMPARE(writeVCards({kAda, FieldTexts{}}, VCardVersion(version)), expected);
   }
 
   void folding() {
     // Every line at most 75 octets, each a whole run of UTF-8 characters, and unfolding gives
     // the property back.
     const QString name = QString(30, u'x') + QString(60, u'é') + QStringLiteral("😀").repeated(20);
-    const QByteArray out = writeVCards({record({{0, name}})}, VCardVersion::V30);
+    const QByteArray out = writeVCards({fieldsOf(name)}, VCardVersion::V30);
     QByteArray unfolded;
     for (QByteArrayView line : splitLines(QByteArrayView(out))) {
       QVERIFY2(line.size() <= 75, line.toByteArray().constData());
@@ -144,13 +96,12 @@ class ExchangeWritersTest : public QObject {
   }
 
   void uids() {
-    // The same from one export to the next, different for records of the same name.
+    // The same from one export to the next, numbered on for records of the same name (the
+    // pinned UIDs below tell them apart).
     const QByteArray first = writeVCards(awkwardRecords(), VCardVersion::V30);
     QCOMPARE(writeVCards(awkwardRecords(), VCardVersion::V30), first);
     QVERIFY(first.contains(QByteArray("UID:" + contactUid(u"Same Name", 1).toUtf8() + "\r\n")));
     QVERIFY(first.contains(QByteArray("UID:" + contactUid(u"Same Name", 2).toUtf8() + "\r\n")));
-    QVERIFY(contactUid(u"Same Name", 1) != contactUid(u"Same Name", 2));
-    QVERIFY(contactUid(u"Same Name", 1) != contactUid(u"Same Nam", 1));
     QCOMPARE(first.count("UID:"), qsizetype(awkwardRecords().size()));
   }
 
@@ -173,10 +124,6 @@ class ExchangeWritersTest : public QObject {
     QFETCH(int, occurrence);
     QFETCH(QString, uid);
     QCOMPARE(contactUid(name, occurrence), uid);
-    // RFC 4122's name-based UUID, as Qt makes it.
-    const QUuid ns(QStringLiteral("{6a1f1c52-3c1e-4f55-9d0b-7a5e2c0d8e41}"));
-    const QString key = occurrence > 1 ? name + u'#' + QString::number(occurrence) : name;
-    QCOMPARE(u"urn:uuid:" + QUuid::createUuidV5(ns, key).toString(QUuid::WithoutBraces), uid);
   }
 
   void roundTrip_data() {
@@ -195,23 +142,14 @@ class ExchangeWritersTest : public QObject {
             : writeVCards(records, format == u"4.0" ? VCardVersion::V40 : VCardVersion::V30);
     const ReadContacts read = csv ? readCsv(bytes) : readVCards(bytes);
     QCOMPARE(read.unreadable, 0);
-    const std::vector<FieldTexts>& expected = records;
-    const std::vector<FieldTexts> got = fieldsOf(read);
-    QCOMPARE(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-      for (int k = 0; k < kFieldCount; ++k) {
-        QVERIFY2(got[i][k] == expected[i][k],
-                 qPrintable(QStringLiteral("record %1 field %2: %3 / %4")
-                                .arg(i)
-                                .arg(k)
-                                .arg(got[i][k], expected[i][k])));
-      }
-      QVERIFY(read.contacts[i].overflow.isEmpty());
-    }
+    QStringList expected;
+    for (const FieldTexts& r : records) expected << joined(r);
+    QCOMPARE(joinedAll(read), expected);
+    for (const Contact& c : read.contacts) QVERIFY(c.overflow.isEmpty());
   }
 
   void csvCells() {
-    const QByteArray out = writeCsv({record({{0, "A \"B\" C"}, {10, "x"}, {11, "y, z"}})});
+    const QByteArray out = writeCsv({fieldsOf(u"A \"B\" C||||||||||x|y, z"_qs)});
     const QList<QByteArray> lines = out.split('\n');
     QVERIFY(lines[0].startsWith("First Name,Middle Name,Last Name,"));
     QVERIFY(lines[0].endsWith("Website 1 - Label,Website 1 - Value\r"));

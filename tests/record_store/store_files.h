@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QSet>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
+#include "record_store/atomic_file.h"
 #include "record_store/record_store.h"
 #include "support/test_env.h"
 
@@ -36,6 +38,75 @@ inline QStringList namesOf(const RecordStore& store) {
 inline int rowOf(const RecordStore& store, const QString& name) {
   return int(namesOf(store).indexOf(name));
 }
+
+// A record with a name and, when given, a first phone.
+inline QByteArray lineOf(const QString& name, const QString& phone = {}) {
+  return record(name.toUtf8(), 4, phone.toUtf8());
+}
+
+// A record written as "Name" or "Name: phone".
+inline QByteArray recordLine(const QString& record) {
+  const QStringList parts = record.split(u": "_qs);
+  return lineOf(parts[0], parts.value(1));
+}
+
+inline QByteArray fileOfNames(const QStringList& records) {
+  QByteArrayList lines;
+  for (const QString& r : records) lines << recordLine(r);
+  return fileOf(lines);
+}
+
+// The parts of a text joined by '|', as rows of data are written.
+inline QStringList listOf(const char* joined) {
+  return QString::fromUtf8(joined).split(u'|', Qt::SkipEmptyParts);
+}
+
+// Makes the data file of these records, by name; none: no file.
+inline void writeRecords(const QStringList& names) {
+  if (!names.isEmpty()) writeFile(kDataFileName, fileOfNames(names));
+}
+
+// The records of a store: each name, and ": phone" when it has one.
+inline QStringList recordsOf(const RecordStore& store) {
+  QStringList records;
+  for (int r = 0; r < store.rowCount(); ++r) {
+    const QString phone = store.table().value(r, 4).toString();
+    records << store.table().value(r, 0) + (phone.isEmpty() ? QString() : u": "_qs + phone);
+  }
+  return records;
+}
+
+// The records a fresh load of the data file shows.
+inline QStringList fileRecords(const TestEnvironment& env) {
+  RecordStore fresh(env.configRoot() + u"/fresh.tmp"_qs);
+  fresh.SortFile();
+  return recordsOf(fresh);
+}
+
+// While it lives, fails one step of the data file's writes (each time, or only the first
+// `times`) and counts the renames that went through.
+class FailingStep final : public FileSystemFaults {
+ public:
+  explicit FailingStep(std::optional<WriteStep> step = {}, int times = -1)
+      : step_(step), times_(times) {
+    install(this);
+  }
+  ~FailingStep() override { install(nullptr); }
+  std::optional<QString> fault(WriteStep step, const QString& path) override {
+    if (!path.endsWith(kDataFileName)) return std::nullopt;
+    if (step == step_ && times_ != 0) {
+      --times_;
+      return QStringLiteral("Input/output error");
+    }
+    renames += step == WriteStep::Rename;
+    return std::nullopt;
+  }
+  int renames = 0;
+
+ private:
+  std::optional<WriteStep> step_;
+  int times_;
+};
 
 // A store as the program makes it, on a private working directory and config folder.
 struct StoreFixture {

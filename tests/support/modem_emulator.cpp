@@ -57,23 +57,13 @@ void ModemEmulator::readLine() {
 }
 
 void ModemEmulator::answer(const QByteArray& command) {
-  QByteArray reply;
-  switch (mode_) {
-    case Mode::Answering:
-      reply = "\r\nOK\r\n";
-      break;
-    case Mode::Silent:
-      break;
-    case Mode::ResetOnly:
-      if (command.startsWith("AT&F")) reply = "\r\nOK\r\n";
-      break;
-    case Mode::OkWithoutLineEnd:
-      reply = "\r\nOK";
-      break;
-  }
+  if (mode_ == Mode::Silent) return;
+  QByteArray reply = "\r\nOK";
+  if (mode_ == Mode::ResetOnly && !command.startsWith("AT&F")) reply.clear();
+  if (mode_ != Mode::OkWithoutLineEnd && !reply.isEmpty()) reply += "\r\n";
   // Echo first, as a modem in factory settings does.
   const QByteArray out = command + '\r' + reply;
-  if (mode_ != Mode::Silent) (void)!::write(master_, out.constData(), out.size());
+  (void)!::write(master_, out.constData(), out.size());
 }
 
 }  // namespace tavelin::test
