@@ -1,6 +1,6 @@
 // The window's part of the contact exchange and of the sync: what an import, a dropped file or a
-// sync brought shown at once (without the change watcher's report), the title during a sync, a
-// save calling for one. The menu items: test_startup (place, key), test_output_wiring (mode
+// sync brought shown at once (a sync's without the change watcher's report), the title during a
+// sync, a save calling for one. The menu items: test_startup (place, key), test_output_wiring (mode
 // policy). What the import, the export and the sync do is their own tests'.
 #include <QAction>
 #include <QCheckBox>
