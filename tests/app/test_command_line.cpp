@@ -57,7 +57,6 @@ class CommandLineTest : public QObject {
     QCOMPARE(help.code, 0);
     QVERIFY(help.out.contains("--import FILE"));
     QVERIFY(help.out.contains("--vcard-version 4.0"));
-    QVERIFY(help.out.contains("--sync"));
     QVERIFY(help.err.isEmpty());
   }
 
@@ -89,6 +88,7 @@ class CommandLineTest : public QObject {
     QVERIFY(readFile(env.workPath("out.csv")).startsWith("First Name,"));
   }
 
+  // The refusals of --sync itself: test_sync_command.
   void failures_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
@@ -108,10 +108,6 @@ class CommandLineTest : public QObject {
     QTest::newRow("a version nobody writes")
         << QStringList{"--export", "o.vcf", "--vcard-version", "2.1"} << 2
         << "tavelin: vCard version 2.1: 3.0 or 4.0\n";
-    QTest::newRow("sync without an account")
-        << QStringList{"--sync"} << 1 << "tavelin: no server account is set up";
-    QTest::newRow("sync with a file")
-        << QStringList{"--sync", "x.vcf"} << 2 << "tavelin: --sync takes nothing else\n";
   }
 
   void failures() {
@@ -146,9 +142,10 @@ class CommandLineTest : public QObject {
     const QByteArray book = record("Ann", "1") + record("Bob", "2");
     writeFile(env.workPath("TAVELIN.FIL"), book);
     const auto summary = [](int addedThere, int changedThere) {
-      return QStringLiteral("Synchronised: 0 added here, 0 changed here, 0 removed here; %1 "
-                            "added there, %2 changed there, 0 removed there; 0 conflicts kept "
-                            "as two contacts.\n")
+      return QStringLiteral(
+                 "Synchronised: 0 added here, 0 changed here, 0 removed here; %1 "
+                 "added there, %2 changed there, 0 removed there; 0 conflicts kept "
+                 "as two contacts.\n")
           .arg(addedThere)
           .arg(changedThere);
     };

@@ -163,57 +163,55 @@ std::vector<std::pair<QString, Setup>> allSaves() {
 class WriteFaultsTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void everyStepOfEverySave();
-};
-
-void WriteFaultsTest::everyStepOfEverySave() {
-  QStringList figures;
-  int injected = 0;
-  for (const auto& [name, setup] : allSaves()) {
-    int steps = 0;     // counted by the first run, which fails nothing
-    QByteArray saved;  // what that run wrote, and what the window then showed
-    QStringList shownSaved;
-    for (int failAt = 0; failAt == 0 || failAt <= steps; ++failAt) {
-      World world;
-      Attempt attempt = setup(world);
-      const QByteArray before = test::readFile(attempt.target);
-      const QStringList shownBefore = attempt.shown(),
-                        entriesBefore = folderEntries(attempt.target);
-      const std::size_t boxesBefore = attempt.dialogs->shown.size();
-      CountedFaults faults(failAt);
-      attempt.save();
-      const QString where = QStringLiteral("%1, step %2 of %3").arg(name).arg(failAt).arg(steps);
-      if (failAt == 0) {
-        steps = faults.steps;
-        saved = test::readFile(attempt.target);
-        shownSaved = attempt.shown();
-        // The save changes its file, and every kind of step was offered to fail.
-        QVERIFY2(saved != before && faults.kinds.size() == 6, qPrintable(where));
-        continue;
+  void everyStepOfEverySave() {
+    QStringList figures;
+    int injected = 0;
+    for (const auto& [name, setup] : allSaves()) {
+      int steps = 0;     // counted by the first run, which fails nothing
+      QByteArray saved;  // what that run wrote, and what the window then showed
+      QStringList shownSaved;
+      for (int failAt = 0; failAt == 0 || failAt <= steps; ++failAt) {
+        World world;
+        Attempt attempt = setup(world);
+        const QByteArray before = test::readFile(attempt.target);
+        const QStringList shownBefore = attempt.shown(),
+                          entriesBefore = folderEntries(attempt.target);
+        const std::size_t boxesBefore = attempt.dialogs->shown.size();
+        CountedFaults faults(failAt);
+        attempt.save();
+        const QString where = QStringLiteral("%1, step %2 of %3").arg(name).arg(failAt).arg(steps);
+        if (failAt == 0) {
+          steps = faults.steps;
+          saved = test::readFile(attempt.target);
+          shownSaved = attempt.shown();
+          // The save changes its file, and every kind of step was offered to fail.
+          QVERIFY2(saved != before && faults.kinds.size() == 6, qPrintable(where));
+          continue;
+        }
+        // The folder's sync comes after the rename: the new file is there, but may not last, and
+        // a window that shows the file again shows the new one.
+        const bool renamed = faults.failed == WriteStep::FolderSync;
+        const QByteArray after = test::readFile(attempt.target);
+        QVERIFY2(after == before || (renamed && after == saved), qPrintable(where));
+        const QStringList shown = attempt.shown();
+        QVERIFY2(shown == shownBefore || (renamed && shown == shownSaved), qPrintable(where));
+        QVERIFY2(folderEntries(attempt.target) == entriesBefore, qPrintable(where));
+        int naming = 0;
+        for (std::size_t i = boxesBefore; i < attempt.dialogs->shown.size(); ++i) {
+          const platform::Message& m = attempt.dialogs->shown[i];
+          QVERIFY2(!m.text.contains("successful"), qPrintable(where + ": " + m.text));
+          if (!m.text.contains(attempt.named)) continue;
+          ++naming;
+          QVERIFY2(m.icon == platform::Icon::Critical, qPrintable(where + ": " + m.text));
+        }
+        QVERIFY2(naming == 1, qPrintable(where + QStringLiteral(": %1 messages").arg(naming)));
+        ++injected;
       }
-      // The folder's sync comes after the rename: the new file is there, but may not last, and
-      // a window that shows the file again shows the new one.
-      const bool renamed = faults.failed == WriteStep::FolderSync;
-      const QByteArray after = test::readFile(attempt.target);
-      QVERIFY2(after == before || (renamed && after == saved), qPrintable(where));
-      const QStringList shown = attempt.shown();
-      QVERIFY2(shown == shownBefore || (renamed && shown == shownSaved), qPrintable(where));
-      QVERIFY2(folderEntries(attempt.target) == entriesBefore, qPrintable(where));
-      int naming = 0;
-      for (std::size_t i = boxesBefore; i < attempt.dialogs->shown.size(); ++i) {
-        const platform::Message& m = attempt.dialogs->shown[i];
-        QVERIFY2(!m.text.contains("successful"), qPrintable(where + ": " + m.text));
-        if (!m.text.contains(attempt.named)) continue;
-        ++naming;
-        QVERIFY2(m.icon == platform::Icon::Critical, qPrintable(where + ": " + m.text));
-      }
-      QVERIFY2(naming == 1, qPrintable(where + QStringLiteral(": %1 messages").arg(naming)));
-      ++injected;
+      figures << QStringLiteral("%1 %2").arg(name).arg(steps);
     }
-    figures << QStringLiteral("%1 %2").arg(name).arg(steps);
+    qInfo("%d faults injected: %s", injected, qPrintable(figures.join(", ")));
   }
-  qInfo("%d faults injected: %s", injected, qPrintable(figures.join(", ")));
-}
+};
 
 QTEST_MAIN(WriteFaultsTest)
 #include "test_write_faults.moc"
