@@ -22,6 +22,14 @@ bool isLoopback(const QString& host) {
   return !address.isNull() && address.isLoopback();
 }
 
+}  // namespace
+
+bool CardDavClient::onThisMachine() const {
+  return isLoopback(collection_.host());
+}
+
+namespace {
+
 // A status text the server chose, cut to a harmless line.
 QString statusLine(int status, const QByteArray& reason) {
   QString text = QString::fromUtf8(reason.left(80)).simplified();

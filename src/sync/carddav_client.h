@@ -127,6 +127,8 @@ class CardDavClient : public QObject {
   bool setCollection(const QUrl& url);
   // The href a new card of this file name gets.
   QString hrefFor(const QString& fileName) const;
+  // Whether the address book is on this machine: no network between to wait on.
+  bool onThisMachine() const;
 
   // From the server's address: /.well-known/carddav, current-user-principal,
   // addressbook-home-set, then the address books in that home.

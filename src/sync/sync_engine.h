@@ -43,8 +43,10 @@ class SyncEngine : public SyncRunner {
   void start() override;
   bool isRunning() const override { return running_; }
 
-  // How many cards are sent at once, and after how many the state is written.
+  // How many cards are sent at once (unset: one to a server on this machine, else four), and
+  // after how many the state is written.
   void setParallelRequests(int count) { parallel_ = std::max(1, count); }
+  int parallelRequests() const;
   void setStateBatch(int count) { stateBatch_ = std::max(1, count); }
 
   // The lock a sync of the data file holds, so that copies sharing it sync one at a time.
@@ -105,7 +107,7 @@ class SyncEngine : public SyncRunner {
 
   QString dataFile_;
   CardDavClient& client_;
-  int parallel_ = 4;
+  int parallel_ = 0;
   int stateBatch_ = 200;
   bool running_ = false;
 

@@ -70,8 +70,16 @@ void SyncEngine::sendPending() {
   sendNext();
 }
 
+int SyncEngine::parallelRequests() const {
+  if (parallel_ > 0) return parallel_;
+  // Requests in flight at once hide the network's round trips. A server on this machine has
+  // none to hide, and Radicale, which works one request at a time, only loses by them: a first
+  // upload of 600 cards took 19.5 s one at a time against 21.4 s four at a time.
+  return client_.onThisMachine() ? 1 : 4;
+}
+
 void SyncEngine::sendNext() {
-  while (!stopping_ && inFlight_ < parallel_ && !queue_.empty()) {
+  while (!stopping_ && inFlight_ < parallelRequests() && !queue_.empty()) {
     const QString href = queue_.back();
     queue_.pop_back();
     sendOne(href);

@@ -34,6 +34,24 @@ class CardDavHostileTest : public QObject {
     other_ = std::make_unique<FakeHttpServer>();
   }
 
+  // A sync sends one card at a time to this machine, several at once across a network.
+  void onThisMachine_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("here");
+    QTest::newRow("127.0.0.1") << u"http://127.0.0.1:5232/ann/book/"_qs << true;
+    QTest::newRow("localhost") << u"http://LocalHost/ann/book/"_qs << true;
+    QTest::newRow("::1") << u"http://[::1]:5232/ann/book/"_qs << true;
+    QTest::newRow("127.1.2.3") << u"http://127.1.2.3/b/"_qs << true;
+    QTest::newRow("a LAN address") << u"http://192.168.1.2/ann/book/"_qs << false;
+    QTest::newRow("a hosted server") << u"https://dav.example.org/ann/book/"_qs << false;
+    QTest::newRow("localhost.example.org") << u"https://localhost.example.org/b/"_qs << false;
+  }
+  void onThisMachine() {
+    QFETCH(QString, url);
+    QFETCH(bool, here);
+    QCOMPARE(CardDavClient(network_, davAccount(QUrl(url))).onThisMachine(), here);
+  }
+
   void hostileBodies_data() {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QByteArray>("body");
