@@ -254,10 +254,6 @@ CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink) {
   return CardCounts{reader.cards(), reader.unreadable()};
 }
 
-qsizetype splitPoint(QByteArrayView bytes) {
-  return bytes.size() > kSplitBytes ? cardBoundary(bytes, bytes.size() / 2) : -1;
-}
-
 std::vector<qsizetype> piecesOf(QByteArrayView bytes) {
   std::vector<qsizetype> starts{0};
   if (bytes.size() <= kSplitBytes) return starts;
@@ -271,8 +267,10 @@ std::vector<qsizetype> piecesOf(QByteArrayView bytes) {
 }
 
 CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink) {
-  return readVCardsInTwo(
-      bytes, cut, [](Contact&& c) { return std::move(c); }, sink);
+  std::vector<qsizetype> starts{0};
+  if (cut > 0 && cut < bytes.size()) starts.push_back(cut);
+  return readVCardsShared(
+      bytes, starts, [](Contact&& c) { return std::move(c); }, sink);
 }
 
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink) {

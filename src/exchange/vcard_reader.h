@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "exchange/contact.h"
-#include "record_store/page_buffer.h"
 #include "record_store/side_thread.h"
 
 namespace tavelin::exchange {
@@ -102,41 +101,12 @@ qsizetype cardBoundary(QByteArrayView bytes, qsizetype from);
 // The cards of one piece, read on the calling thread.
 CardCounts readVCardPiece(QByteArrayView piece, const VCardReader::Sink& sink);
 
-// Reads the bytes before `cut` on the calling thread and the rest beside it on the other
-// processor (a SideThread), or all of them on the calling thread when cut is not inside them.
-// `prepare` makes each contact into what `take` wants on the thread that read it, so it must
-// be safe on two threads at once; take gets them in the order of the file, always on the
-// calling thread.
-template <typename Prepare, typename Take>
-CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const Prepare& prepare,
-                           const Take& take) {
-  const VCardReader::Sink now = [&](Contact&& c) { take(prepare(std::move(c))); };
-  if (cut <= 0 || cut >= bytes.size()) return readVCardPiece(bytes, now);
-  // What the later piece gives waits for the earlier one, in pages of its own: grown in the
-  // heap, megabytes of it would be fresh small pages.
-  using Prepared = std::invoke_result_t<const Prepare&, Contact&&>;
-  std::vector<Prepared, PageAllocator<Prepared>> later;
-  later.reserve(static_cast<size_t>((bytes.size() - cut) / 256));
-  CardCounts laterCounts;
-  SideThread side([&] {
-    laterCounts = readVCardPiece(bytes.sliced(cut),
-                                 [&](Contact&& c) { later.push_back(prepare(std::move(c))); });
-  });
-  CardCounts counts = readVCardPiece(bytes.first(cut), now);
-  side.join();
-  for (Prepared& p : later) take(std::move(p));
-  counts.cards += laterCounts.cards;
-  counts.unreadable += laterCounts.unreadable;
-  return counts;
-}
-// The contacts handed over as they are read.
-CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
-
 // Reads the pieces that start at `starts` (0 first, then card boundaries, increasing) on the
 // calling thread and beside it on the other processor, each taking the next piece not taken
-// yet: a processor that another program holds up reads fewer. As readVCardsInTwo, `prepare`
-// runs on the thread that read the contact and `take` gets them in the order of the file on
-// the calling thread, each piece's as soon as those before it are taken.
+// yet: a processor that another program holds up reads fewer. `prepare` makes each contact
+// into what `take` wants on the thread that read it, so it must be safe on two threads at once;
+// `take` gets them in the order of the file on the calling thread, each piece's as soon as
+// those before it are taken.
 template <typename Prepare, typename Take>
 CardCounts readVCardsShared(QByteArrayView bytes, const std::vector<qsizetype>& starts,
                             const Prepare& prepare, const Take& take) {
@@ -180,11 +150,14 @@ CardCounts readVCardsShared(QByteArrayView bytes, const std::vector<qsizetype>& 
   return total;
 }
 
+// The bytes before `cut` and the rest as two pieces read as above (one piece when cut is not
+// inside them), the contacts handed over in the order of the file.
+CardCounts readVCardsInTwo(QByteArrayView bytes, qsizetype cut, const VCardReader::Sink& sink);
+
 // Cards given whole; more than kSplitBytes of them are read on two processors, in pieces of
 // about kPieceBytes cut at card boundaries (piecesOf: where each starts).
 constexpr qsizetype kSplitBytes = 256 * 1024;
 constexpr qsizetype kPieceBytes = 64 * 1024;
-qsizetype splitPoint(QByteArrayView bytes);
 std::vector<qsizetype> piecesOf(QByteArrayView bytes);
 CardCounts readVCardsWhole(QByteArrayView bytes, const VCardReader::Sink& sink);
 template <typename Prepare, typename Take>
