@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <optional>
 
 namespace tavelin::sync {
 
@@ -22,9 +23,6 @@ constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr qsizetype kMaxTextBytes = 8 << 10;   // a UID, an href, an ETag, a URL or a token
 constexpr qsizetype kMaxLineChars = 64 << 10;  // a data-file line
 
-const QString kUpload = QStringLiteral("upload");
-const QString kRemoval = QStringLiteral("removal");
-
 bool lessByHref(const SyncedContact& a, const SyncedContact& b) {
   return a.href < b.href;
 }
@@ -36,22 +34,37 @@ QString boundedText(const QJsonValue& value, qsizetype limit = kMaxTextBytes) {
   return text;
 }
 
+// What is pending, as the state file numbers it and as its older text form named it; never
+// renumbered or renamed.
+struct PendingForm {
+  SyncedContact::Pending pending;
+  quint64 number;
+  QLatin1String text;
+};
+constexpr PendingForm kPendingForms[] = {
+    {SyncedContact::Pending::None, 0, QLatin1String("")},
+    {SyncedContact::Pending::Upload, 1, QLatin1String("upload")},
+    {SyncedContact::Pending::Removal, 2, QLatin1String("removal")},
+};
+
 SyncedContact::Pending pendingOf(const QJsonValue& value) {
   const QString text = value.toString();
-  if (text == kUpload) return SyncedContact::Pending::Upload;
-  if (text == kRemoval) return SyncedContact::Pending::Removal;
+  for (const PendingForm& form : kPendingForms) {
+    if (form.text == text) return form.pending;
+  }
   return SyncedContact::Pending::None;
 }
 
-// How the state file numbers what is pending; never renumbered.
+std::optional<SyncedContact::Pending> pendingOf(quint64 number) {
+  for (const PendingForm& form : kPendingForms) {
+    if (form.number == number) return form.pending;
+  }
+  return std::nullopt;
+}
+
 quint64 pendingNumber(SyncedContact::Pending pending) {
-  switch (pending) {
-    case SyncedContact::Pending::Upload:
-      return 1;
-    case SyncedContact::Pending::Removal:
-      return 2;
-    case SyncedContact::Pending::None:
-      break;
+  for (const PendingForm& form : kPendingForms) {
+    if (form.pending == pending) return form.number;
   }
   return 0;
 }
@@ -160,17 +173,14 @@ bool readContact(QCborStreamReader& in, qsizetype fileSize, SyncState& state) {
   contact.card = readBytes(in, fileSize, ok);
   contact.line = readText(in, kMaxLineChars * 3, ok);
   if (!ok || !in.isUnsignedInteger()) return false;
-  const quint64 pending = in.toUnsignedInteger();
+  const std::optional<SyncedContact::Pending> pending = pendingOf(in.toUnsignedInteger());
   if (!in.next() || !in.leaveContainer()) return false;
   // An entry no write of ours makes is left out; the rest of the file still counts.
   if (contact.uid.isEmpty() || contact.href.isEmpty() || contact.etag.size() > kMaxTextBytes ||
-      contact.line.size() > kMaxLineChars || pending > 2 || state.findHref(contact.href)) {
+      contact.line.size() > kMaxLineChars || !pending || state.findHref(contact.href)) {
     return true;
   }
-  contact.pending =
-      pending == pendingNumber(SyncedContact::Pending::Upload)    ? SyncedContact::Pending::Upload
-      : pending == pendingNumber(SyncedContact::Pending::Removal) ? SyncedContact::Pending::Removal
-                                                                  : SyncedContact::Pending::None;
+  contact.pending = *pending;
   state.put(std::move(contact));
   return true;
 }
