@@ -2,6 +2,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "sync/carddav_client.h"
@@ -28,6 +29,37 @@ QStringList davProps(std::initializer_list<const char*> names) {
   QStringList list;
   for (const char* name : names) list.append(QString::fromLatin1(name));
   return list;
+}
+
+// A call refused before anything is sent still answers after the caller's code that follows
+// it, as a request would.
+template <typename Result>
+void answerLater(QObject* context, std::function<void(Result)> done, Result result) {
+  QTimer::singleShot(0, context,
+                     [done = std::move(done), result = std::move(result)] { done(result); });
+}
+
+DavResult hrefRefused(const QString& href) {
+  DavResult result;
+  result.outcome = DavOutcome::HrefRefused;
+  result.message = describe(DavOutcome::HrefRefused) + QStringLiteral(": ") + href.left(200);
+  return result;
+}
+
+// An ETag goes back in a header: one that could end the header or smuggle in another is not
+// sent.
+bool sendableEtag(const QByteArray& etag) {
+  return !etag.isEmpty() && etag.size() <= 1024 &&
+         std::none_of(etag.begin(), etag.end(), [](char c) {
+           return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+         });
+}
+
+DavResult damagedEtag() {
+  DavResult result;
+  result.outcome = DavOutcome::BadResponse;
+  result.message = QStringLiteral("a damaged ETag");
+  return result;
 }
 
 DavResult unreadable(const QUrl& url, const QString& why) {
@@ -223,13 +255,7 @@ void CardDavClient::multiget(const QStringList& hrefs, std::function<void(CardBa
   auto checked = std::make_shared<QStringList>();
   for (const QString& href : hrefs) {
     const std::optional<QString> path = memberHref(collection_, href);
-    if (!path) {
-      DavResult refused;
-      refused.outcome = DavOutcome::HrefRefused;
-      refused.message = describe(DavOutcome::HrefRefused) + QStringLiteral(": ") + href.left(200);
-      QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
-      return;
-    }
+    if (!path) return answerLater(this, std::move(done), hrefRefused(href));
     checked->append(*path);
   }
   multigetFrom(std::move(checked), 0, std::move(onBatch), std::move(done));
@@ -238,10 +264,7 @@ void CardDavClient::multiget(const QStringList& hrefs, std::function<void(CardBa
 void CardDavClient::multigetFrom(std::shared_ptr<QStringList> hrefs, qsizetype from,
                                  std::function<void(CardBatch)> onBatch,
                                  std::function<void(DavResult)> done) {
-  if (from >= hrefs->size()) {
-    QTimer::singleShot(0, this, [done = std::move(done)] { done({}); });
-    return;
-  }
+  if (from >= hrefs->size()) return answerLater(this, std::move(done), DavResult{});
   const QStringList batch = hrefs->mid(from, std::max(1, limits_.multigetBatch));
   send(xmlRequest("REPORT", collection_, "1", multigetBody(batch), limits_.maxMultigetBytes),
        [this, hrefs, from, batch, onBatch = std::move(onBatch),
@@ -282,18 +305,8 @@ void CardDavClient::putChanged(const QString& href, const QByteArray& card, cons
 void CardDavClient::put(const QString& href, const QByteArray& card, const QByteArray& header,
                         const QByteArray& value, std::function<void(PutResult)> done) {
   const std::optional<QString> path = memberHref(collection_, href);
-  const bool safeValue = !value.isEmpty() && value.size() <= 1024 &&
-                         std::none_of(value.begin(), value.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-  if (!path || !safeValue) {
-    PutResult refused;
-    refused.result.outcome = path ? DavOutcome::BadResponse : DavOutcome::HrefRefused;
-    refused.result.message =
-        path ? QStringLiteral("a damaged ETag")
-             : describe(DavOutcome::HrefRefused) + QStringLiteral(": ") + href.left(200);
-    QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
-    return;
-  }
+  if (!path) return answerLater(this, std::move(done), PutResult{hrefRefused(href), {}});
+  if (!sendableEtag(value)) return answerLater(this, std::move(done), PutResult{damagedEtag(), {}});
   Request request;
   request.method = "PUT";
   request.url = urlOfPath(collection_, *path);
@@ -311,13 +324,8 @@ void CardDavClient::put(const QString& href, const QByteArray& card, const QByte
 void CardDavClient::remove(const QString& href, const QByteArray& etag,
                            std::function<void(DavResult)> done) {
   const std::optional<QString> path = memberHref(collection_, href);
-  if (!path || etag.isEmpty() || etag.contains('\n') || etag.contains('\r')) {
-    DavResult refused;
-    refused.outcome = path ? DavOutcome::BadResponse : DavOutcome::HrefRefused;
-    refused.message = path ? QStringLiteral("a damaged ETag") : describe(DavOutcome::HrefRefused);
-    QTimer::singleShot(0, this, [done = std::move(done), refused] { done(refused); });
-    return;
-  }
+  if (!path) return answerLater(this, std::move(done), hrefRefused(href));
+  if (!sendableEtag(etag)) return answerLater(this, std::move(done), damagedEtag());
   Request request;
   request.method = "DELETE";
   request.url = urlOfPath(collection_, *path);

@@ -268,13 +268,16 @@ class CardDavHostileTest : public QObject {
     QCOMPARE(first.headers.value("if-none-match"), QByteArray("*"));
     QVERIFY(!first.headers.contains("if-match"));
     QCOMPARE(first.headers.value("content-type"), QByteArray("text/vcard; charset=utf-8"));
+    QVERIFY(first.headers.value("user-agent").startsWith("Tavelin/"));
     QCOMPARE(first.body, card);
     QCOMPARE(server_->received[1].headers.value("if-match"), QByteArray("\"v1\""));
     QVERIFY(!server_->received[1].headers.contains("if-none-match"));
 
-    // An ETag that would smuggle a header in is never sent.
-    QCOMPARE(putChanged(*c, u"u.vcf"_qs, card, "\"v1\"\r\nX-Evil: 1").result.outcome,
-             DavOutcome::BadResponse);
+    // An ETag that would end the header or smuggle another in is never sent.
+    for (const QByteArray& damaged : {QByteArray("\"v1\"\r\nX-Evil: 1"), QByteArray("\"v1\"\x01")}) {
+      QCOMPARE(putChanged(*c, u"u.vcf"_qs, card, damaged).result.outcome, DavOutcome::BadResponse);
+      QCOMPARE(removeCard(*c, u"u.vcf"_qs, damaged).outcome, DavOutcome::BadResponse);
+    }
     QCOMPARE(server_->received.size(), 2);
   }
 
