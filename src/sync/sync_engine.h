@@ -43,7 +43,7 @@ class SyncEngine : public SyncRunner {
   void start() override;
   bool isRunning() const override { return running_; }
 
-  // How many cards are sent at once (unset: one to a server on this machine, else four), and
+  // How many cards are sent at once (unset: two to a server on this machine, else four), and
   // after how many the state is written.
   void setParallelRequests(int count) { parallel_ = std::max(1, count); }
   int parallelRequests() const;
