@@ -50,9 +50,8 @@ DavResult hrefRefused(const QString& href) {
 // sent.
 bool sendableEtag(const QByteArray& etag) {
   return !etag.isEmpty() && etag.size() <= 1024 &&
-         std::none_of(etag.begin(), etag.end(), [](char c) {
-           return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-         });
+         std::none_of(etag.begin(), etag.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 DavResult damagedEtag() {

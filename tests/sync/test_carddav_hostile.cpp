@@ -274,7 +274,8 @@ class CardDavHostileTest : public QObject {
     QVERIFY(!server_->received[1].headers.contains("if-none-match"));
 
     // An ETag that would end the header or smuggle another in is never sent.
-    for (const QByteArray& damaged : {QByteArray("\"v1\"\r\nX-Evil: 1"), QByteArray("\"v1\"\x01")}) {
+    for (const QByteArray& damaged :
+         {QByteArray("\"v1\"\r\nX-Evil: 1"), QByteArray("\"v1\"\x01")}) {
       QCOMPARE(putChanged(*c, u"u.vcf"_qs, card, damaged).result.outcome, DavOutcome::BadResponse);
       QCOMPARE(removeCard(*c, u"u.vcf"_qs, damaged).outcome, DavOutcome::BadResponse);
     }
