@@ -163,7 +163,7 @@ void CardDavClient::start(std::shared_ptr<Request> request, std::function<void(R
   http.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
   http.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
   http.setTransferTimeout(limits_.idleTimeoutMs);
-  // Qt's own default names a browser, which some servers answer differently.
+  // Qt's own default names a browser: a server and its logs should see who is asking.
   http.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Tavelin/" TAVELIN_VERSION));
   if (!account_.user.isEmpty()) {
     // Preemptive Basic to this server only (refusal() saw to that); never through the
