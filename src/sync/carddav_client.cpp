@@ -22,25 +22,11 @@ bool isLoopback(const QString& host) {
   return !address.isNull() && address.isLoopback();
 }
 
-}  // namespace
-
-bool CardDavClient::onThisMachine() const {
-  return isLoopback(collection_.host());
-}
-
-namespace {
-
 // A status text the server chose, cut to a harmless line.
 QString statusLine(int status, const QByteArray& reason) {
   QString text = QString::fromUtf8(reason.left(80)).simplified();
   text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
   return text.isEmpty() ? QString::number(status) : QString::number(status) + u' ' + text;
-}
-
-bool safeHeaderValue(const QByteArray& value) {
-  return !value.isEmpty() && value.size() <= 1024 &&
-         std::none_of(value.begin(), value.end(),
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 DavResult failure(DavOutcome outcome, const QString& message) {
@@ -51,6 +37,16 @@ DavResult failure(DavOutcome outcome, const QString& message) {
 }
 
 }  // namespace
+
+bool CardDavClient::onThisMachine() const {
+  return isLoopback(collection_.host());
+}
+
+bool safeHeaderValue(const QByteArray& value) {
+  return !value.isEmpty() && value.size() <= 1024 &&
+         std::none_of(value.begin(), value.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
 
 QString describe(DavOutcome outcome) {
   switch (outcome) {

@@ -195,4 +195,8 @@ class CardDavClient : public QObject {
 // One line naming an outcome, for messages.
 QString describe(DavOutcome outcome);
 
+// An ETag fit to keep and to send back in a header: not empty, not over 1 KiB, and no control
+// character that could end the header or smuggle in another.
+bool safeHeaderValue(const QByteArray& value);
+
 }  // namespace tavelin::sync

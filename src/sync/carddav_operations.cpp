@@ -46,14 +46,6 @@ DavResult hrefRefused(const QString& href) {
   return result;
 }
 
-// An ETag goes back in a header: one that could end the header or smuggle in another is not
-// sent.
-bool sendableEtag(const QByteArray& etag) {
-  return !etag.isEmpty() && etag.size() <= 1024 &&
-         std::none_of(etag.begin(), etag.end(),
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
-}
-
 DavResult damagedEtag() {
   DavResult result;
   result.outcome = DavOutcome::BadResponse;
@@ -305,7 +297,8 @@ void CardDavClient::put(const QString& href, const QByteArray& card, const QByte
                         const QByteArray& value, std::function<void(PutResult)> done) {
   const std::optional<QString> path = memberHref(collection_, href);
   if (!path) return answerLater(this, std::move(done), PutResult{hrefRefused(href), {}});
-  if (!sendableEtag(value)) return answerLater(this, std::move(done), PutResult{damagedEtag(), {}});
+  if (!safeHeaderValue(value))
+    return answerLater(this, std::move(done), PutResult{damagedEtag(), {}});
   Request request;
   request.method = "PUT";
   request.url = urlOfPath(collection_, *path);
@@ -324,7 +317,7 @@ void CardDavClient::remove(const QString& href, const QByteArray& etag,
                            std::function<void(DavResult)> done) {
   const std::optional<QString> path = memberHref(collection_, href);
   if (!path) return answerLater(this, std::move(done), hrefRefused(href));
-  if (!sendableEtag(etag)) return answerLater(this, std::move(done), damagedEtag());
+  if (!safeHeaderValue(etag)) return answerLater(this, std::move(done), damagedEtag());
   Request request;
   request.method = "DELETE";
   request.url = urlOfPath(collection_, *path);

@@ -81,7 +81,8 @@ int SyncEngine::parallelRequests() const {
 }
 
 void SyncEngine::sendNext() {
-  while (!stopping_ && inFlight_ < parallelRequests() && !queue_.empty()) {
+  const int parallel = parallelRequests();
+  while (!stopping_ && inFlight_ < parallel && !queue_.empty()) {
     const QString href = queue_.back();
     queue_.pop_back();
     sendOne(href);

@@ -34,7 +34,7 @@ class CardDavHostileTest : public QObject {
     other_ = std::make_unique<FakeHttpServer>();
   }
 
-  // A sync sends one card at a time to this machine, several at once across a network.
+  // A sync sends fewer cards at once to this machine than across a network.
   void onThisMachine_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<bool>("here");
